@@ -1,0 +1,53 @@
+// One TCP stream to a server, carrying framed records.
+#pragma once
+
+#include <ace/SOCK_Stream.h>
+#include <ace/Time_Value.h>
+
+#include <cstdint>
+
+#include "protocol/param_record.h"
+
+namespace zavel {
+
+// Time-outs are milliseconds; -1 waits without limit.
+ACE_Time_Value timeoutValue(int32_t timeout_ms);
+
+class Connection {
+ public:
+  // Result codes of sendRecord and receiveRecord.
+  enum : int64_t {
+    kRecvIncomplete = -1,  // header or body did not arrive whole
+    kRecvLate = -2,        // the header came after the time-out
+    kRecvBadHeader = -3,   // wrong magic or body length out of range
+    kRecvNoMemory = -4,
+    kSendNoMemory = -1,
+    kSendEncode = -3,
+    kSendIncomplete = -4,
+  };
+
+  Connection() = default;
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  // Resolves the host (a name or dotted address) and connects. Blocking flag non-zero
+  // leaves the socket blocking. True when connected.
+  bool connect(const char* host, uint16_t port, int blocking = 1);
+
+  int64_t sendRecord(const ParamRecord& record, int32_t timeout_ms);
+  int64_t receiveRecord(ParamRecord& record, int32_t timeout_ms);
+
+  // Shuts down the sending direction and closes; nothing when already closed.
+  void close();
+
+  bool connected() const { return stream_.get_handle() != ACE_INVALID_HANDLE; }
+
+  // The raw stream, for the data phase of transfers between framed messages.
+  ACE_SOCK_Stream& stream() { return stream_; }
+
+ private:
+  ACE_SOCK_Stream stream_;
+};
+
+}  // namespace zavel
