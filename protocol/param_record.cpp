@@ -1,6 +1,7 @@
 #include "protocol/param_record.h"
 
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 namespace zavel {
@@ -28,8 +29,18 @@ void ParamRecord::set(const char* name, const void* data, uint32_t length, uint3
   const size_t name_length = strnlen(name, kMaxNameLength + 1);
   if (name_length == 0 || name_length > kMaxNameLength) return;
   std::string key(name, name_length);
-  entries_.erase(key);
-  entries_.emplace(std::move(key), ParamValue(data, length, type));
+  // Received and built records mostly arrive in name order: try the end first.
+  auto hint = entries_.end();
+  if (!entries_.empty() && std::prev(hint)->first < key) {
+    entries_.emplace_hint(hint, std::move(key), ParamValue(data, length, type));
+    return;
+  }
+  auto it = entries_.lower_bound(key);
+  if (it != entries_.end() && it->first == key) {
+    it->second = ParamValue(data, length, type);
+  } else {
+    entries_.emplace_hint(it, std::move(key), ParamValue(data, length, type));
+  }
 }
 
 void ParamRecord::setString(const char* name, const char* text) {
