@@ -10,9 +10,57 @@ const struct {
   int ordinal;
   const char* name;
 } kExpected[] = {
-    {1, "zavel_GetLastError"},  {2, "zavel_SetLastError"},  {3, "zavel_GetLastErrStr"},
-    {4, "zavel_SetLastErrStr"}, {5, "zavel_FormatMessage"}, {119, "RSet_LastErrorNo"},
+    {1, "zavel_GetLastError"},
+    {2, "zavel_SetLastError"},
+    {3, "zavel_GetLastErrStr"},
+    {4, "zavel_SetLastErrStr"},
+    {5, "zavel_FormatMessage"},
+    {119, "RSet_LastErrorNo"},
     {120, "RGet_LastErrorNo"},
+    // Sessions, files and folders, listings.
+    {11, "zavel_CreateSession"},
+    {12, "zavel_DuplicateSession"},
+    {13, "zavel_DestroySession"},
+    {14, "zavel_SetSessionTimeout"},
+    {16, "zavel_IsOCTASession"},
+    {17, "zavel_SetFileDescription"},
+    {18, "zavel_SetFileExpireTime"},
+    {21, "zavel_GetSessionPath"},
+    {22, "zavel_GetSessionMode"},
+    {23, "zavel_GetSessionOpenUrl"},
+    {24, "zavel_GetSessionMessage"},
+    {31, "zavel_GetDiskSpace"},
+    {41, "zavel_FileOpen"},
+    {42, "zavel_FileWrite"},
+    {43, "zavel_FileRead"},
+    {44, "zavel_FileSeek"},
+    {45, "zavel_FileClose"},
+    {51, "zavel_MakeFolder"},
+    {52, "zavel_MakeFolder2"},
+    {53, "zavel_CreateFile"},
+    {54, "zavel_DeleteFile"},
+    {55, "zavel_RenameFile"},
+    {56, "zavel_MoveFile"},
+    {57, "zavel_CopyFile"},
+    {61, "zavel_OpenFileInfo"},
+    {62, "zavel_ReadFileInfo"},
+    {63, "zavel_CloseFileInfo"},
+    {64, "zavel_GetFileSize"},
+    {65, "zavel_GetFileTime"},
+    {66, "zavel_SetFileTime"},
+    {67, "zavel_GetBlockSize"},
+    {68, "zavel_OpenFileInfoEx"},
+    {71, "zavel_OpenDir"},
+    {72, "zavel_ReadDir"},
+    {73, "zavel_CloseDir"},
+    {81, "zavel_OpenCmd"},
+    {82, "zavel_GetCmd"},
+    {83, "zavel_CloseCmd"},
+    {84, "zavel_ChangeDir"},
+    {101, "zavel_GetServerInfo"},
+    {102, "zavel_SetTurboMode"},
+    {111, "zavel_CheckVirus"},
+    {3000, "zavel_Proxy_Set"},
 };
 
 TEST(Ordinals, EveryOrdinalNamesTheExportedFunction) {
@@ -24,7 +72,7 @@ TEST(Ordinals, EveryOrdinalNamesTheExportedFunction) {
 }
 
 TEST(Ordinals, UnusedOrdinalsGiveNull) {
-  for (int ordinal : {0, -1, 6, 118, 121000}) {
+  for (int ordinal : {0, -1, 6, 19, 118, 2999, 121000}) {
     EXPECT_EQ(zavel_GetExportByOrdinal(ordinal), nullptr) << ordinal;
   }
 }

@@ -1,0 +1,99 @@
+#include "devserver/seed_demo.h"
+
+#include <cstdint>
+#include <fstream>
+#include <vector>
+
+#include "devserver/config.h"
+
+namespace zavel::devserver {
+
+namespace {
+
+struct DemoFile {
+  const char* path;  // below the disk's folder
+  size_t size;       // 0 with text: the text itself
+  const char* text;
+};
+
+const char* const kDemoFolders[] = {"문서", "사진", "사진/여름 휴가", "음악", "빈 폴더"};
+
+const DemoFile kDemoFiles[] = {
+    {"읽어 주세요.txt", 0, "zavel 데모 디스크입니다.\nThis is the zavel demo disk.\n"},
+    {"문서/회의 메모.txt", 0, "다음 회의: 월요일 10시\nNext meeting: Monday 10:00\n"},
+    {"문서/empty.txt", 0, ""},
+    {"문서/report 2004.bin", 150000, nullptr},
+    {"사진/여름 휴가/바다 1.jpg", 65536, nullptr},
+    {"사진/여름 휴가/바다 2.jpg", 250000, nullptr},
+    {"음악/demo song.mp3", 3u << 20, nullptr},
+};
+
+// Reproducible filler bytes for the binary demo files.
+std::vector<char> fillerBytes(size_t size) {
+  std::vector<char> bytes(size);
+  uint32_t state = 0x2004u;
+  for (char& b : bytes) {
+    state = state * 1103515245u + 12345u;
+    b = static_cast<char>(state >> 16);
+  }
+  return bytes;
+}
+
+Config demoConfig() {
+  Config c;
+  AccountConfig a;
+  a.id = kDemoAccount;
+  a.domain = "zavel.net";
+  a.password = kDemoPassword;
+  a.session_keys = {"demo-session-key"};
+  a.user_number = 1001;
+  DiskConfig disk;
+  disk.name = "My zavel";
+  disk.kind = "personal";
+  disk.number = "1001";
+  disk.diskid = kDemoAccount;
+  disk.folder = kDemoAccount;
+  disk.base_path = std::string("/") + kDemoAccount;
+  disk.quota_mb = 1024;
+  disk.message = "zavel 데모 서버에 오신 것을 환영합니다.";
+  a.disks.push_back(disk);
+  DiskConfig club;
+  club.name = "데모 클럽";
+  club.kind = "octa";
+  club.number = "5001";
+  club.diskid = kDemoAccount;
+  a.disks.push_back(club);
+  c.accounts.push_back(a);
+  c.clubs.push_back({5001, "데모 클럽", "127.0.0.1", 100, {{kDemoAccount, 1}}});
+  return c;
+}
+
+}  // namespace
+
+bool seedDemoIfEmpty(const std::filesystem::path& dir, std::string* error) {
+  std::error_code ec;
+  if (std::filesystem::exists(dir, ec) && !std::filesystem::is_empty(dir, ec)) return true;
+  const std::filesystem::path disk = dir / kDisksFolderName / kDemoAccount;
+  std::filesystem::create_directories(disk, ec);
+  for (const char* folder : kDemoFolders) std::filesystem::create_directories(disk / folder, ec);
+  if (ec) {
+    if (error) *error = "cannot create " + disk.string() + ": " + ec.message();
+    return false;
+  }
+  for (const DemoFile& f : kDemoFiles) {
+    std::ofstream out(disk / f.path, std::ios::binary | std::ios::trunc);
+    if (f.text != nullptr) {
+      out << f.text;
+    } else {
+      const std::vector<char> bytes = fillerBytes(f.size);
+      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    if (!out) {
+      if (error) *error = "cannot write " + (disk / f.path).string();
+      return false;
+    }
+  }
+  return saveConfig(dir / kConfigFileName, demoConfig(), error);
+}
+
+}  // namespace zavel::devserver

@@ -1,0 +1,142 @@
+// The zavel-devserver program as users and scripts run it.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+#include "protocol/connection.h"
+#include "tests/devserver/test_client.h"
+
+extern char** environ;
+
+namespace zavel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs the program with its output on a pipe; kills it if a test leaves it running.
+class Program {
+ public:
+  explicit Program(std::vector<std::string> args) {
+    args.insert(args.begin(), ZAVEL_DEVSERVER_PROGRAM);
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    out_ = ::fdopen(fds[0], "r");
+  }
+  ~Program() {
+    if (pid_ > 0 && !exited_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    if (out_) ::fclose(out_);
+  }
+  // One line of its output, "" at the end.
+  std::string line() {
+    char buffer[512];
+    if (out_ == nullptr || ::fgets(buffer, sizeof buffer, out_) == nullptr) return "";
+    std::string s(buffer);
+    if (!s.empty() && s.back() == '\n') s.pop_back();
+    return s;
+  }
+  void signal(int sig) { ::kill(pid_, sig); }
+  // Its exit status, waiting at most 20 seconds; -1 when it did not end.
+  int exitCode() {
+    for (int i = 0; i < 2000; ++i) {
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool exited_ = false;
+  FILE* out_ = nullptr;
+};
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/zavel-program-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  fs::path dir_;
+};
+
+TEST_F(ProgramTest, SeedsTheDemoPrintsItsEndpointAndStopsCleanlyOnSignals) {
+  for (int sig : {SIGTERM, SIGINT}) {
+    Program program(
+        {"--data", (dir_ / "data").string(), "--seed-demo", "--listen", "file=127.0.0.1:0"});
+    const std::string endpoint = program.line();
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(endpoint, m, std::regex(R"(file 127\.0\.0\.1:(\d+))")))
+        << endpoint;
+    const uint16_t port = static_cast<uint16_t>(std::stoi(m[1]));
+
+    Connection c;
+    ASSERT_TRUE(c.connect("127.0.0.1", port));
+    ParamRecord reply(kFlagScramble);
+    ASSERT_GT(c.sendRecord(Req("setuser").s("id", "demo"), 10000), 0);
+    ASSERT_GT(c.receiveRecord(reply, 10000), 0);
+    EXPECT_EQ(textOf(reply, "path"), "/demo");
+    ASSERT_GT(c.sendRecord(Req("getfileinfo")
+                               .s("path", "/demo/사진/여름 휴가")
+                               .i32("infotype", 63)
+                               .i32("recursivelevel", 1),
+                           10000),
+              0);
+    ASSERT_GT(c.receiveRecord(reply, 10000), 0);
+    EXPECT_EQ(numberOf(reply, "num"), 3);
+    EXPECT_EQ(textOf(reply, "p2"), "/demo/사진/여름 휴가/바다 1.jpg");
+
+    program.signal(sig);
+    EXPECT_EQ(program.exitCode(), 0);
+  }
+}
+
+TEST_F(ProgramTest, ExplainsWhatIsWrongInsteadOfStarting) {
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+    const char* says;
+  } cases[] = {
+      {{"--data", (dir_ / "empty").string()}, 1, "config.json"},
+      {{"--data", dir_.string(), "--seed-demo", "--listen", "portal=:0"}, 2, "unknown server"},
+      {{"--data", dir_.string(), "--listen", "file=127.0.0.1:99999"}, 2, "bad port"},
+      {{}, 106, "--data"},
+  };
+  for (Case& c : cases) {
+    Program program(c.args);
+    std::string all, l;
+    while (!(l = program.line()).empty()) all += l + "\n";
+    EXPECT_EQ(program.exitCode(), c.code) << all;
+    EXPECT_NE(all.find(c.says), std::string::npos) << all;
+  }
+}
+
+}  // namespace
+}  // namespace zavel::testing
