@@ -1,5 +1,6 @@
 #include "devserver/config.h"
 
+#include <cstdint>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -94,8 +95,15 @@ bool validate(const Config& c, std::string* error) {
   }
   std::set<int64_t> clubs;
   for (const ClubConfig& club : c.clubs) {
-    if (!check(clubs.insert(club.number).second,
-               "club number " + std::to_string(club.number) + " appears twice", error))
+    const std::string where = "club " + std::to_string(club.number) + ": ";
+    if (!check(clubs.insert(club.number).second, where + "number appears twice", error))
+      return false;
+    // Clients send the club number as a signed 32-bit value.
+    if (!check(club.number > 0 && club.number <= INT32_MAX, where + "number must be 1 to 2^31-1",
+               error))
+      return false;
+    if (!check(!club.host.empty(), where + "empty host", error)) return false;
+    if (!check(club.quota_mb <= (uint64_t{1} << 40), where + "quota_mb is too large", error))
       return false;
   }
   return true;
@@ -122,6 +130,18 @@ std::vector<const DiskConfig*> Config::personalDisks() const {
     for (const DiskConfig& d : a.disks)
       if (d.personal()) out.push_back(&d);
   return out;
+}
+
+const ClubConfig* Config::club(int64_t number) const {
+  for (const ClubConfig& c : clubs)
+    if (c.number == number) return &c;
+  return nullptr;
+}
+
+const ClubMember* ClubConfig::member(const std::string& id) const {
+  for (const ClubMember& m : members)
+    if (m.id == id) return &m;
+  return nullptr;
 }
 
 bool parseConfig(const std::string& text, Config* config, std::string* error) {
@@ -207,6 +227,31 @@ bool saveConfig(const std::filesystem::path& file, const Config& config, std::st
     if (error) *error = "cannot write " + file.string();
     return false;
   }
+  return true;
+}
+
+bool addClubStorage(Config* config, std::string* error) {
+  if (config->account(kClubStorageAccount) != nullptr) return true;
+  AccountConfig a;
+  a.id = kClubStorageAccount;
+  DiskConfig d;
+  d.name = kClubStorageAccount;
+  d.kind = "personal";
+  d.diskid = kClubStorageAccount;
+  d.folder = kClubStorageAccount;
+  d.base_path = std::string("/") + kClubStorageAccount;
+  // Each club keeps to its own quota; the storage disk only bounds them all together.
+  d.quota_mb = uint64_t{1} << 40;
+  a.disks.push_back(d);
+  Config with = *config;
+  with.accounts.push_back(std::move(a));
+  std::string reason;
+  if (!validate(with, &reason)) {
+    if (error)
+      *error = "club storage account '" + std::string(kClubStorageAccount) + "': " + reason;
+    return false;
+  }
+  *config = std::move(with);
   return true;
 }
 

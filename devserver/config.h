@@ -11,6 +11,8 @@ namespace zavel::devserver {
 
 inline constexpr const char* kConfigFileName = "config.json";
 inline constexpr const char* kDisksFolderName = "disks";
+// The file-server account that holds every club's file bytes.
+inline constexpr const char* kClubStorageAccount = "octa";
 
 // One disk of an account's disk list.
 struct DiskConfig {
@@ -44,11 +46,13 @@ struct ClubMember {
 };
 
 struct ClubConfig {
-  int64_t number = 0;
+  int64_t number = 0;  // the club number clients send as "iclubno"
   std::string name;
-  std::string host;
+  std::string host;  // file server holding the club's bytes, as clients reach it
   uint64_t quota_mb = 100;
   std::vector<ClubMember> members;
+
+  const ClubMember* member(const std::string& id) const;
 };
 
 struct Config {
@@ -59,6 +63,7 @@ struct Config {
   // The personal disk signed on with this id, or null.
   const DiskConfig* personalDisk(const std::string& diskid) const;
   std::vector<const DiskConfig*> personalDisks() const;
+  const ClubConfig* club(int64_t number) const;
 };
 
 // Parses and checks a configuration text. False with a one-line reason on failure.
@@ -66,5 +71,10 @@ bool parseConfig(const std::string& text, Config* config, std::string* error);
 bool loadConfig(const std::filesystem::path& file, Config* config, std::string* error);
 std::string configToJson(const Config& config);
 bool saveConfig(const std::filesystem::path& file, const Config& config, std::string* error);
+
+// Adds the club storage account (kClubStorageAccount, signed on without a password) with a
+// personal disk of that name unless the configuration has one. False with a reason when
+// its folder or base path is already taken.
+bool addClubStorage(Config* config, std::string* error);
 
 }  // namespace zavel::devserver

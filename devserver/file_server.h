@@ -1,20 +1,12 @@
-// The file server's listener: one thread accepting on a loopback (or any) address, and one
-// thread per client connection running requests through the dispatcher.
+// The file server: a listener whose connections run their requests through the dispatcher.
 #pragma once
 
-#include <ace/SOCK_Acceptor.h>
-#include <ace/SOCK_Stream.h>
-
 #include <cstdint>
-#include <list>
-#include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "devserver/dispatcher.h"
+#include "devserver/listener.h"
 #include "devserver/server_context.h"
-#include "devserver/unique_fd.h"
 
 namespace zavel::devserver {
 
@@ -30,35 +22,19 @@ class FileServer {
 
   // Binds the address (port 0 picks a free port). False with a reason on failure.
   bool listen(const std::string& host, uint16_t port, std::string* error);
-  const std::string& host() const { return host_; }
-  uint16_t port() const { return port_; }
+  const std::string& host() const { return listener_.host(); }
+  uint16_t port() const { return listener_.port(); }
 
   void start();
   // Stops accepting, ends every connection (transfers included) and waits for them.
   void stop();
 
  private:
-  struct Worker {
-    ACE_SOCK_Stream stream;
-    std::thread thread;
-    bool done = false;
-  };
-
-  void acceptLoop();
-  void serve(Worker* worker, bool over_limit);
-  void reapFinished();
+  void serve(ACE_HANDLE handle, bool over_limit);
 
   ServerContext& context_;
   Dispatcher dispatcher_;
-  size_t max_connections_;
-  std::string host_;
-  uint16_t port_ = 0;
-  ACE_SOCK_Acceptor acceptor_;
-  UniqueFd wake_read_, wake_write_;
-  std::thread accept_thread_;
-  std::mutex mutex_;
-  std::list<std::unique_ptr<Worker>> workers_;
-  bool stopped_ = false;
+  Listener listener_;
 };
 
 // Reads one framed request. The results tell the connection loop what to do next.

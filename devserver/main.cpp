@@ -23,8 +23,9 @@ bool parseListen(const std::string& text, DevServerOptions* options, std::string
   }
   Endpoint* endpoint = nullptr;
   if (name == "file") endpoint = &options->file;
+  if (name == "list") endpoint = &options->list;
   if (endpoint == nullptr) {
-    *error = "unknown server '" + name + "' in --listen (known: file)";
+    *error = "unknown server '" + name + "' in --listen (known: file, list)";
     return false;
   }
   std::string host = endpoint->host, port_text;
@@ -58,10 +59,11 @@ int main(int argc, char** argv) {
   std::vector<std::string> listens;
   app.add_option("--data", data, "data folder: config.json and one folder per disk")->required();
   app.add_flag("--seed-demo", options.seed_demo,
-               "create a demo account and disk when the data folder is empty");
+               "create a demo account, disk and club when the data folder is empty");
   app.add_option("--listen", listens,
-                 "where a server listens, NAME=HOST:PORT (file server by default: "
-                 "file=127.0.0.1:9553; port 0 picks a free port)");
+                 "where a server listens, NAME=HOST:PORT (defaults: file=127.0.0.1:9553, "
+                 "list=127.0.0.1:22222; a bare HOST:PORT is the file server's; port 0 picks a "
+                 "free port)");
   app.add_option("--max-connections", options.max_connections,
                  "connections served at once per server")
       ->check(CLI::Range(1, 100000));

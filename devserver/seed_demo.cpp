@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <fstream>
+#include <map>
 #include <vector>
 
+#include "devserver/club_index.h"
 #include "devserver/config.h"
 
 namespace zavel::devserver {
@@ -14,6 +16,7 @@ struct DemoFile {
   const char* path;  // below the disk's folder
   size_t size;       // 0 with text: the text itself
   const char* text;
+  const char* time = "20041213153005";  // club files: their time
 };
 
 const char* const kDemoFolders[] = {"문서", "사진", "사진/여름 휴가", "음악", "빈 폴더"};
@@ -26,6 +29,17 @@ const DemoFile kDemoFiles[] = {
     {"사진/여름 휴가/바다 1.jpg", 65536, nullptr},
     {"사진/여름 휴가/바다 2.jpg", 250000, nullptr},
     {"음악/demo song.mp3", 3u << 20, nullptr},
+};
+
+const char* const kClubFolders[] = {"공지", "사진", "사진/2004 정기 모임", "자료실"};
+
+const DemoFile kClubFiles[] = {
+    {"모임 안내.txt", 0, "데모 클럽의 공유 디스크입니다.\nThe demo club's shared disk.\n",
+     "20041201090000"},
+    {"공지/회칙.txt", 0, "1. 서로 존중합시다.\n", "20040315120000"},
+    {"사진/2004 정기 모임/단체 사진.jpg", 180000, nullptr, "20041213153005"},
+    {"사진/2004 정기 모임/뒤풀이.jpg", 65536, nullptr, "20041213220000"},
+    {"자료실/발표 자료.bin", 1200000, nullptr, "20041120000000"},
 };
 
 // Reproducible filler bytes for the binary demo files.
@@ -60,19 +74,21 @@ Config demoConfig() {
   DiskConfig club;
   club.name = "데모 클럽";
   club.kind = "octa";
-  club.number = "5001";
+  club.number = std::to_string(kDemoClub);
   club.diskid = kDemoAccount;
   a.disks.push_back(club);
   c.accounts.push_back(a);
-  c.clubs.push_back({5001, "데모 클럽", "127.0.0.1", 100, {{kDemoAccount, 1}}});
+  c.clubs.push_back({kDemoClub, "데모 클럽", "127.0.0.1", 100, {{kDemoAccount, 1}}});
   return c;
 }
 
 }  // namespace
 
-bool seedDemoIfEmpty(const std::filesystem::path& dir, std::string* error) {
+bool seedDemoIfEmpty(const std::filesystem::path& dir, std::string* error, bool* seeded) {
+  if (seeded) *seeded = false;
   std::error_code ec;
   if (std::filesystem::exists(dir, ec) && !std::filesystem::is_empty(dir, ec)) return true;
+  if (seeded) *seeded = true;
   const std::filesystem::path disk = dir / kDisksFolderName / kDemoAccount;
   std::filesystem::create_directories(disk, ec);
   for (const char* folder : kDemoFolders) std::filesystem::create_directories(disk / folder, ec);
@@ -94,6 +110,34 @@ bool seedDemoIfEmpty(const std::filesystem::path& dir, std::string* error) {
     }
   }
   return saveConfig(dir / kConfigFileName, demoConfig(), error);
+}
+
+bool seedDemoClub(ClubIndex& index, std::string* error) {
+  ClubInfo club;
+  int32_t status = index.clubInfo(kDemoClub, &club);
+  std::map<std::string, int64_t> folders = {{"", club.root}};
+  for (const char* path : kClubFolders) {
+    if (status != 0) break;
+    const std::string p = path;
+    const size_t slash = p.rfind('/');
+    const std::string parent = slash == std::string::npos ? "" : p.substr(0, slash);
+    status = index.makeFolder(folders[parent], p.substr(slash + 1), &folders[p]);
+  }
+  for (const DemoFile& f : kClubFiles) {
+    if (status != 0) break;
+    const std::string p = f.path;
+    const size_t slash = p.rfind('/');
+    const std::string parent = slash == std::string::npos ? "" : p.substr(0, slash);
+    const std::string bytes = f.text != nullptr ? std::string(f.text) : [&] {
+      const std::vector<char> b = fillerBytes(f.size);
+      return std::string(b.begin(), b.end());
+    }();
+    int64_t made = 0;
+    status = index.importFile(folders[parent], p.substr(slash + 1), bytes, f.time, &made);
+  }
+  if (status != 0 && error)
+    *error = "cannot fill the demo club's disk (error " + std::to_string(status) + ")";
+  return status == 0;
 }
 
 }  // namespace zavel::devserver

@@ -18,6 +18,8 @@ const char* serverErrorText(int32_t error) {
       return "wrong passwd";
     case kErrSessionLimit:
       return "session limit error";
+    case kErrNoShareDirectory:
+      return "no share directory";
     case kErrRemoteFile:
       return "remote file operate error";
     case kErrNotEmpty:

@@ -68,6 +68,7 @@ TEST(SignOn, ConnectionsBeyondTheLimitAreToldSoAndClosed) {
   devserver::DevServerOptions options;
   options.data_dir = data.dataPath();
   options.file = {"127.0.0.1", 0};
+  options.list = {"127.0.0.1", 0};
   options.max_connections = 1;
   devserver::DevServer server(options);
   std::string error;

@@ -87,15 +87,19 @@ class ProgramTest : public ::testing::Test {
   fs::path dir_;
 };
 
-TEST_F(ProgramTest, SeedsTheDemoPrintsItsEndpointAndStopsCleanlyOnSignals) {
+TEST_F(ProgramTest, SeedsTheDemoPrintsItsEndpointsAndStopsCleanlyOnSignals) {
   for (int sig : {SIGTERM, SIGINT}) {
-    Program program(
-        {"--data", (dir_ / "data").string(), "--seed-demo", "--listen", "file=127.0.0.1:0"});
-    const std::string endpoint = program.line();
+    Program program({"--data", (dir_ / "data").string(), "--seed-demo", "--listen",
+                     "file=127.0.0.1:0", "--listen", "list=127.0.0.1:0"});
+    const std::string file_line = program.line();
+    const std::string list_line = program.line();
     std::smatch m;
-    ASSERT_TRUE(std::regex_match(endpoint, m, std::regex(R"(file 127\.0\.0\.1:(\d+))")))
-        << endpoint;
+    ASSERT_TRUE(std::regex_match(file_line, m, std::regex(R"(file 127\.0\.0\.1:(\d+))")))
+        << file_line;
     const uint16_t port = static_cast<uint16_t>(std::stoi(m[1]));
+    ASSERT_TRUE(std::regex_match(list_line, m, std::regex(R"(list 127\.0\.0\.1:(\d+))")))
+        << list_line;
+    const uint16_t list_port = static_cast<uint16_t>(std::stoi(m[1]));
 
     Connection c;
     ASSERT_TRUE(c.connect("127.0.0.1", port));
@@ -113,6 +117,39 @@ TEST_F(ProgramTest, SeedsTheDemoPrintsItsEndpointAndStopsCleanlyOnSignals) {
     EXPECT_EQ(numberOf(reply, "num"), 3);
     EXPECT_EQ(textOf(reply, "p2"), "/demo/사진/여름 휴가/바다 1.jpg");
 
+    // The demo club's disk: a folder of photos whose bytes the file server holds.
+    auto ask = [&](const ParamRecord& request) {
+      Connection list;
+      ParamRecord answer(kFlagScramble);
+      EXPECT_TRUE(list.connect("127.0.0.1", list_port));
+      EXPECT_GT(list.sendRecord(request, 10000), 0);
+      EXPECT_GT(list.receiveRecord(answer, 10000), 0);
+      return answer;
+    };
+    const ParamRecord folder = ask(Req("getfileinfofrompath")
+                                       .i32("iclubno", 5001)
+                                       .s("spath", "/사진/2004 정기 모임")
+                                       .i32("ioption", 0x29A04B40));
+    ASSERT_EQ(numberOf(folder, "result"), 0);
+    const ParamRecord listed = ask(
+        Req("getfilelistopt").i32("ioption", 0x29A04B40).i64("jdidx", numberOf(folder, "jidx")));
+    ASSERT_EQ(numberOf(listed, "ifilecnt"), 2);
+    EXPECT_EQ(textOf(listed, "sname1"), "단체 사진.jpg");
+    EXPECT_EQ(numberOf(listed, "jsize1"), 180000);
+    const ParamRecord where =
+        ask(Req("getfileinfoopt").i64("jfidx", numberOf(listed, "jidx1")).i32("ioption", 0x1e4040));
+    ASSERT_GT(c.sendRecord(Req("setuser").s("id", textOf(where, "suserid")), 10000), 0);
+    ASSERT_GT(c.receiveRecord(reply, 10000), 0);
+    EXPECT_EQ(numberOf(reply, "error"), 0);
+    ASSERT_GT(c.sendRecord(Req("download")
+                               .s("path", textOf(where, "spath"))
+                               .u64("startpos", 0)
+                               .u64("endpos", 180000),
+                           10000),
+              0);
+    ASSERT_GT(c.receiveRecord(reply, 10000), 0);
+    EXPECT_EQ(numberOf(reply, "error"), 0);
+
     program.signal(sig);
     EXPECT_EQ(program.exitCode(), 0);
   }
@@ -127,6 +164,7 @@ TEST_F(ProgramTest, ExplainsWhatIsWrongInsteadOfStarting) {
       {{"--data", (dir_ / "empty").string()}, 1, "config.json"},
       {{"--data", dir_.string(), "--seed-demo", "--listen", "portal=:0"}, 2, "unknown server"},
       {{"--data", dir_.string(), "--listen", "file=127.0.0.1:99999"}, 2, "bad port"},
+      {{"--data", dir_.string(), "--listen", "list=127.0.0.1:99999"}, 2, "bad port"},
       {{}, 106, "--data"},
   };
   for (Case& c : cases) {

@@ -24,6 +24,28 @@ std::string TestClient::receiveRaw(size_t size) {
   return bytes;
 }
 
+ParamRecord listCall(const DevServerFixture& server, const ParamRecord& request) {
+  ParamRecord reply(kFlagScramble);
+  Connection c;
+  if (!c.connect(server.host().c_str(), server.listPort()) ||
+      c.sendRecord(request, TestClient::kTimeoutMs) <= 0 ||
+      c.receiveRecord(reply, TestClient::kTimeoutMs) <= 0)
+    reply.setInt32("result", -1);
+  return reply;
+}
+
+int32_t resultOf(const ParamRecord& reply) {
+  int32_t result = -2;
+  reply.getInt32("result", &result);
+  return result;
+}
+
+int32_t errorCodeOf(const ParamRecord& reply) {
+  int32_t code = -2;
+  reply.getInt32("errorcode", &code);
+  return code;
+}
+
 int32_t errorOf(const ParamRecord& reply) {
   int32_t error = 0;
   reply.getInt32("error", &error);

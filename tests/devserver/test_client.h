@@ -90,6 +90,12 @@ class TestClient {
   bool connected_ = false;
 };
 
+// One list-server request on a connection of its own, as the club client sends them. A
+// request that fails on the wire gives a record with "result" -1.
+ParamRecord listCall(const DevServerFixture& server, const ParamRecord& request);
+int32_t resultOf(const ParamRecord& reply);
+int32_t errorCodeOf(const ParamRecord& reply);
+
 int32_t errorOf(const ParamRecord& reply);
 std::string textOf(const ParamRecord& reply, const char* name);
 int64_t numberOf(const ParamRecord& reply, const char* name);

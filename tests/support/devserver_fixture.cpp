@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -36,29 +37,59 @@ devserver::AccountConfig account(const char* id, const char* password, int64_t n
   d.base_path = std::string("/") + id;
   d.quota_mb = quota_mb;
   a.disks.push_back(d);
+  devserver::DiskConfig club;
+  club.name = DevServerFixture::kClubName;
+  club.kind = "octa";
+  club.number = std::to_string(DevServerFixture::kClub);
+  club.diskid = id;
+  a.disks.push_back(club);
   return a;
 }
 
 }  // namespace
 
 DevServerFixture::DevServerFixture(DevServerFixtureOptions options) : data_(makeTempFolder()) {
-  devserver::Config config;
-  config.accounts.push_back(account(kUser, kPassword, 1001, options.quota_mb));
-  config.accounts.push_back(account(kPeerUser, kPeerPassword, 1002, options.quota_mb));
-  std::string error;
   std::filesystem::create_directories(diskPath(kUser));
   std::filesystem::create_directories(diskPath(kPeerUser));
-  if (!devserver::saveConfig(data_ / devserver::kConfigFileName, config, &error))
-    throw std::runtime_error("devserver fixture: " + error);
-  devserver::DevServerOptions server_options;
-  server_options.data_dir = data_;
-  server_options.file = {host_, 0};
-  server_ = std::make_unique<devserver::DevServer>(server_options);
-  if (!server_->start(&error)) {
+  std::string error;
+  bool started = false;
+  if (!options.club_file_port) {
+    started = tryStart(options, host_, &error);
+  } else {
+    // Another test may hold 9553 on some address: try a few of the loopback range.
+    std::mt19937 random(std::random_device{}());
+    for (int attempt = 0; attempt < 40 && !started; ++attempt) {
+      host_ = "127.0.0." + std::to_string(2 + random() % 250);
+      started = tryStart(options, host_, &error);
+    }
+  }
+  if (!started) {
     std::error_code ec;
     std::filesystem::remove_all(data_, ec);
     throw std::runtime_error("devserver fixture: " + error);
   }
+}
+
+bool DevServerFixture::tryStart(const DevServerFixtureOptions& options, const std::string& host,
+                                std::string* error) {
+  devserver::Config config;
+  config.accounts.push_back(account(kUser, kPassword, 1001, options.quota_mb));
+  config.accounts.push_back(account(kPeerUser, kPeerPassword, 1002, options.quota_mb));
+  config.clubs.push_back({kClub,
+                          kClubName,
+                          host,
+                          options.club_quota_mb,
+                          {{kUser, kClubWriterLevel}, {kPeerUser, kClubReaderLevel}}});
+  if (!devserver::saveConfig(data_ / devserver::kConfigFileName, config, error)) return false;
+  devserver::DevServerOptions server_options;
+  server_options.data_dir = data_;
+  server_options.file = {host, options.club_file_port ? devserver::kFileServerPort : uint16_t{0}};
+  server_options.list = {host, 0};
+  server_options.club_first_index = options.club_first_index;
+  server_ = std::make_unique<devserver::DevServer>(server_options);
+  if (server_->start(error)) return true;
+  server_.reset();
+  return false;
 }
 
 DevServerFixture::~DevServerFixture() {
