@@ -9,25 +9,15 @@
 
 namespace zavel {
 
-namespace {
-
-// The session keeps its records to itself; the R family fills and reads them the way the
-// session's own commands do, through this one door.
-struct SessionRecords : Session {
-  static ParamRecord& request(Session& s) { return s.*(&SessionRecords::request_); }
-  static ParamRecord& reply(Session& s) { return s.*(&SessionRecords::reply_); }
-};
-
-}  // namespace
-
 RemoteCall::RemoteCall(ZavelSession* handle) {
   std::shared_ptr<Session> session = sessionRegistry().find(handle);
   if (!session) {
     setLastError(kErrInvalidHandle);
     return;
   }
-  auto* standard =
-      session->kind() == Session::kStandard ? dynamic_cast<StandardSession*>(session.get()) : nullptr;
+  auto* standard = session->kind() == Session::kStandard
+                       ? dynamic_cast<StandardSession*>(session.get())
+                       : nullptr;
   if (standard == nullptr) {
     setLastError(kErrNotAllowed);
     return;
@@ -37,15 +27,12 @@ RemoteCall::RemoteCall(ZavelSession* handle) {
 }
 
 ParamRecord& RemoteCall::begin(const char* command) {
-  ParamRecord& request = SessionRecords::request(*session_);
-  request.clear();
-  SessionRecords::reply(*session_).clear();
-  request.setString("_cmd", command);
-  return request;
+  session_->begin(command);
+  return session_->request();
 }
 
 const ParamRecord& RemoteCall::reply() const {
-  return SessionRecords::reply(*session_);
+  return session_->reply();
 }
 
 bool copyText(const char* text, char* buffer, uint32_t size) {

@@ -7,6 +7,8 @@
 
 #include "api/error_state.h"
 #include "api/session_registry.h"
+#include "club/club_transfer.h"
+#include "club/octa_session.h"
 #include "session/standard_session.h"
 #include "zavelsdk.h"
 
@@ -45,6 +47,7 @@ extern "C" {
 ZavelSession* zavel_CreateSession(const char* host, uint32_t port, const char* user,
                                   const char* password, int32_t timeout_ms) {
   try {
+    zavel::installClubDestination();
     auto session = std::make_unique<zavel::StandardSession>(host, port, user, password, timeout_ms);
     if (!session->signOn()) return nullptr;
     return zavel::sessionRegistry().add(std::move(session));
@@ -60,11 +63,26 @@ ZavelSession* zavel_DuplicateSession(ZavelSession* handle) {
                                  standard->user().c_str(), standard->password().c_str(),
                                  standard->timeout());
     }
-    // Club-disk sessions are duplicated from their own creation arguments, which only
-    // the club-disk session knows; no such session exists in this build.
+    if (const auto* club = dynamic_cast<const zavel::OctaSession*>(&s)) {
+      return zavel_CreateOCTASession(club->host().c_str(), club->port(), club->timeout(),
+                                     club->mode(), club->clubNumber(), club->retryCount());
+    }
     zavel::setLastError(zavel::kErrNotAllowed);
     return nullptr;
   });
+}
+
+ZavelSession* zavel_CreateOCTASession(const char* host, uint32_t port, int32_t timeout_ms,
+                                      int32_t mode, int32_t club, int32_t retries) {
+  try {
+    zavel::installClubDestination();
+    auto session =
+        std::make_unique<zavel::OctaSession>(host, port, timeout_ms, mode, club, retries);
+    if (!session->signOn()) return nullptr;
+    return zavel::sessionRegistry().add(std::move(session));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
 }
 
 void zavel_DestroySession(ZavelSession* handle) {
@@ -180,6 +198,19 @@ int32_t zavel_SetFileTime(const char* path, int32_t access_time, int32_t write_t
       handle, 0, [&](Session& s) { return flag(s.setFileTime(path, access_time, write_time)); });
 }
 
+int32_t zavel_Download(ZavelSession* handle, TransferSpec* spec, int32_t* cancel) {
+  return withSession(handle, 0, [&](Session& s) { return flag(s.download(spec, cancel)); });
+}
+
+int32_t zavel_Upload(ZavelSession* handle, TransferSpec* spec, int32_t* cancel) {
+  return withSession(handle, 0, [&](Session& s) { return flag(s.upload(spec, cancel)); });
+}
+
+int32_t zavel_CopyEx(ZavelSession* handle, CopyTarget* target, TransferSpec* spec,
+                     int32_t* cancel) {
+  return withSession(handle, 0, [&](Session& s) { return flag(s.copyEx(target, spec, cancel)); });
+}
+
 // Kept for callers bound to them; they do nothing and set no error.
 int32_t zavel_FileOpen(void) {
   return 0;
@@ -206,6 +237,12 @@ int32_t zavel_CloseDir(void) {
   return 0;
 }
 int32_t zavel_ChangeDir(void) {
+  return 0;
+}
+int32_t zavel_DownloadEx(void) {
+  return 0;
+}
+int32_t zavel_UploadEx(void) {
   return 0;
 }
 int32_t zavel_SetTurboMode(void) {

@@ -74,6 +74,16 @@ ZAVEL_EXPORT ZavelSession* zavel_DuplicateSession(ZavelSession* session);
 ZAVEL_EXPORT void zavel_DestroySession(ZavelSession* session);
 /* Changes the time-out from the next exchange on. */
 ZAVEL_EXPORT void zavel_SetSessionTimeout(ZavelSession* session, int32_t timeout_ms);
+/* Opens a club's shared disk through its list server at host and port. Nothing is sent:
+ * the first list-server failure shows at the first operation. timeout_ms bounds each
+ * exchange; mode is handed back by zavel_GetSessionMode; club is the club's number;
+ * retries is the number of extra attempts of each list-server request (0: one attempt),
+ * one second apart. Paths are "/octa/..." names, or a listed entry's index written as
+ * "<index>" for a file and "<index@>" for a folder, optionally followed by "/" and one
+ * new name. NULL only when the session cannot be made. */
+ZAVEL_EXPORT ZavelSession* zavel_CreateOCTASession(const char* host, uint32_t port,
+                                                   int32_t timeout_ms, int32_t mode, int32_t club,
+                                                   int32_t retries);
 /* 1 for a club-disk session, 0 for a personal disk (and on a bad handle). */
 ZAVEL_EXPORT int32_t zavel_IsOCTASession(ZavelSession* session);
 
@@ -162,8 +172,26 @@ typedef struct ZavelFileInfo {
   int64_t size;
   int32_t type;
   const char* date; /* display text, as the server wrote it */
-  void* detail;     /* club disks: the entry's record; NULL for a personal disk */
+  void* detail;     /* club disks: the entry's ZavelClubEntry; NULL for a personal disk */
 } ZavelFileInfo;
+
+/* The detail of a club-disk listing entry: one folder or file (or the club itself) as the
+ * club's list server describes it. Its texts live as long as the entry. */
+typedef struct ZavelClubEntry {
+  int32_t itype;      /* 2 folder, 0 the club itself, 1 and 3 files */
+  int64_t jidx;       /* the entry's index */
+  int64_t jpidx;      /* the index of the folder holding it */
+  const char* sname;  /* name */
+  const char* stime;  /* time, "YYYYMMDDhhmmss" */
+  int64_t jsize;      /* bytes (a folder: the bytes it holds) */
+  int64_t jfilenum;   /* folders: files inside */
+  int64_t jdirnum;    /* folders: folders inside */
+  const char* setime; /* expiry */
+  const char* sdes;   /* description */
+  int64_t jtsize;     /* files */
+  int64_t jdown;      /* files: download count */
+  int32_t icopy;      /* files */
+} ZavelClubEntry;
 
 typedef struct ZavelFileInfoList ZavelFileInfoList;
 
@@ -206,12 +234,12 @@ typedef int32_t (*ZavelDataCallback)(void* buffer, uint32_t count, uint64_t posi
                                      void* userValue);
 
 /* What to move and where progress goes. The range is start to end, end excluded; a range
- * whose end is below its start fails with 24001. A spec names a local file or a
+ * whose end is below its start fails with 24001. A TransferSpec names a local file or a
  * dataCallback, not both (24001). */
 typedef struct TransferSpec {
-  const char* source;         /* download: remote path; upload: local file or NULL;
-                                 copy: remote source */
-  const char* destination;    /* download: local file or NULL; upload, copy: remote path */
+  const char* source;      /* download: remote path; upload: local file or NULL;
+                              copy: remote source */
+  const char* destination; /* download: local file or NULL; upload, copy: remote path */
   uint64_t start;
   uint64_t end;
   int32_t truncate;           /* download: empty the local file first; upload, copy: have
@@ -220,15 +248,19 @@ typedef struct TransferSpec {
   uint32_t message;
   ZavelProgressCallback progressCallback;
   ZavelDataCallback dataCallback;
-  void* userValue;            /* handed to dataCallback, found in the progress */
-  int32_t* destinationKind;   /* copy: points to 3 when the destination is a club disk */
-  int32_t* destinationExtra;  /* copy to a club disk: points to the club's number */
+  void* userValue;           /* handed to dataCallback, found in the progress */
+  int32_t* destinationKind;  /* copy: points to 3 when the destination is a club disk.
+                                Copies from a club disk: 1 inside the club disk, 2 (set
+                                to 0 by the copy) or NULL to another server, 0 nothing */
+  int32_t* destinationExtra; /* copy to a club disk: points to the club's number */
 } TransferSpec;
 
 /* direction of a progress report. */
 #define ZAVEL_DIRECTION_DOWNLOAD 0
 #define ZAVEL_DIRECTION_UPLOAD 1
 #define ZAVEL_DIRECTION_COPY 2
+/* A copy inside one club disk: reported once, when the list server has made the copy. */
+#define ZAVEL_DIRECTION_CLUB_COPY 4
 
 struct TransferProgress {
   ZavelSession* session;
@@ -237,7 +269,7 @@ struct TransferProgress {
   uint32_t elapsed;  /* milliseconds since the transfer began */
   int32_t status;    /* 0, or the error number once the transfer has failed */
   int32_t direction;
-  void* userValue;   /* the spec's; NULL for a copy */
+  void* userValue; /* the TransferSpec's; NULL for a copy */
   uint32_t reserved[4];
 };
 
@@ -258,8 +290,8 @@ typedef struct CopyTarget {
  * range. */
 ZAVEL_EXPORT int32_t zavel_Download(ZavelSession* session, TransferSpec* spec, int32_t* cancel);
 ZAVEL_EXPORT int32_t zavel_Upload(ZavelSession* session, TransferSpec* spec, int32_t* cancel);
-/* Has the session's server copy spec->source to spec->destination on target; the bytes
- * do not pass through this machine. target and spec are not changed. */
+/* Has the session's server copy source to destination on target; the bytes do not pass
+ * through this machine. The CopyTarget and TransferSpec are not changed. */
 ZAVEL_EXPORT int32_t zavel_CopyEx(ZavelSession* session, CopyTarget* target, TransferSpec* spec,
                                   int32_t* cancel);
 
@@ -276,26 +308,26 @@ ZAVEL_EXPORT int32_t zavel_CopyEx(ZavelSession* session, CopyTarget* target, Tra
  * was. */
 
 typedef struct RFileHandle {
-  int32_t fd;              /* the server's descriptor; -1 when it named none */
-  const char* filename;    /* as given to ROpen/ROpen2 */
-  int32_t flags;           /* as given */
-  uint32_t mode;           /* as given to ROpen2; 0 for ROpen */
-  ZavelSession* session;   /* the session the file was opened on */
-  int64_t offsetex;        /* 0; sent with every request on the handle */
+  int32_t fd;            /* the server's descriptor; -1 when it named none */
+  const char* filename;  /* as given to ROpen/ROpen2 */
+  int32_t flags;         /* as given */
+  uint32_t mode;         /* as given to ROpen2; 0 for ROpen */
+  ZavelSession* session; /* the session the file was opened on */
+  int64_t offsetex;      /* 0; sent with every request on the handle */
 } RFileHandle;
 
 typedef struct RDirHandle {
-  int32_t hdir;          /* the server's directory descriptor */
-  const char* path;      /* as given to ROpenDir */
-  int32_t offset;        /* entries read so far, as the server counts them */
+  int32_t hdir;     /* the server's directory descriptor */
+  const char* path; /* as given to ROpenDir */
+  int32_t offset;   /* entries read so far, as the server counts them */
   ZavelSession* session;
 } RDirHandle;
 
 typedef struct RStreamHandle {
-  int32_t fp;            /* the server's stream number; -1 when it named none */
-  const char* filename;  /* as given to RFopen */
-  const char* mode;      /* fopen's mode text as given, e.g. "rb" */
-  int64_t position;      /* advanced by RFread/RFwrite, set by a successful RFseek */
+  int32_t fp;           /* the server's stream number; -1 when it named none */
+  const char* filename; /* as given to RFopen */
+  const char* mode;     /* fopen's mode text as given, e.g. "rb" */
+  int64_t position;     /* advanced by RFread/RFwrite, set by a successful RFseek */
   ZavelSession* session;
 } RStreamHandle;
 

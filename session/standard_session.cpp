@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "session/server_copy.h"
+#include "session/transfer.h"
 
 namespace zavel {
 
@@ -294,20 +296,16 @@ bool StandardSession::getFileInfoEx(const char* path, int32_t info_type, int32_t
   return getFileInfo(path, info_type, level, items);
 }
 
-// Transfers and the server copy are not offered yet.
-bool StandardSession::download(TransferSpec*, int32_t*) {
-  zavel_SetLastError(24004);
-  return false;
+bool StandardSession::download(TransferSpec* transfer, int32_t* cancel) {
+  return downloadRange(*this, transfer, cancel);
 }
 
-bool StandardSession::upload(TransferSpec*, int32_t*) {
-  zavel_SetLastError(24004);
-  return false;
+bool StandardSession::upload(TransferSpec* transfer, int32_t* cancel) {
+  return uploadRange(*this, transfer, cancel);
 }
 
-bool StandardSession::copyEx(CopyTarget*, TransferSpec*, int32_t*) {
-  zavel_SetLastError(24004);
-  return false;
+bool StandardSession::copyEx(CopyTarget* target, TransferSpec* transfer, int32_t* cancel) {
+  return copyToServer(*this, target, transfer, cancel);
 }
 
 }  // namespace zavel

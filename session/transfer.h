@@ -2,7 +2,9 @@
 // bytes on the same stream, then a final reply.
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 
 #include "session/standard_session.h"
@@ -18,7 +20,7 @@ inline bool cancelRequested(int32_t* cancel) {
   return cancel != nullptr && std::atomic_ref<int32_t>(*cancel).load(std::memory_order_relaxed);
 }
 
-// Fills a TransferProgress and hands it to the spec's window and progress callback.
+// Fills a TransferProgress and hands it to the transfer's window and progress callback.
 class ProgressReporter {
  public:
   ProgressReporter(Session& session, TransferSpec* spec, int32_t direction, void* user_value);

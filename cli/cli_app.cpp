@@ -1,0 +1,252 @@
+#include "cli/cli_app.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/disk.h"
+#include "cli/terminal.h"
+
+namespace zavel::cli {
+
+namespace {
+
+struct ConnectionOptions {
+  std::string host;
+  uint16_t port = 9553;
+  std::string user;
+  int32_t club = 0;
+  std::string list_server;
+  int32_t mode = 3;
+  int32_t timeout_ms = 30000;
+};
+
+struct ConflictFlags {
+  bool resume = false, overwrite = false, skip = false;
+  ConflictPolicy policy() const {
+    return resume      ? ConflictPolicy::kResume
+           : overwrite ? ConflictPolicy::kOverwrite
+           : skip      ? ConflictPolicy::kSkip
+                       : ConflictPolicy::kAsk;
+  }
+};
+
+void addConflictFlags(CLI::App* command, ConflictFlags* flags) {
+  CLI::Option* resume = command->add_flag("--resume", flags->resume,
+                                          "an existing smaller target is continued from its size");
+  CLI::Option* overwrite =
+      command->add_flag("--overwrite", flags->overwrite, "an existing target is replaced");
+  CLI::Option* skip = command->add_flag("--skip", flags->skip, "an existing target is left alone");
+  resume->excludes(overwrite, skip);
+  overwrite->excludes(skip);
+}
+
+// "HOST:PORT" with a port from 1 to 65535.
+bool splitEndpoint(const std::string& text, std::string* host, uint16_t* port) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return false;
+  const std::string digits = text.substr(colon + 1);
+  if (digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  const unsigned long value = std::stoul(digits);
+  if (value == 0 || value > 65535) return false;
+  *host = text.substr(0, colon);
+  *port = static_cast<uint16_t>(value);
+  return true;
+}
+
+int usage(const std::string& text) {
+  std::cerr << "zavel-cli: " << text << "\n(--help shows the options)\n";
+  return kExitUsage;
+}
+
+std::unique_ptr<Disk> openDisk(const ConnectionOptions& c, int* status) {
+  LibraryError error;
+  std::unique_ptr<Disk> disk;
+  std::string where;
+  if (c.club != 0) {
+    std::string host;
+    uint16_t port = 0;
+    if (!splitEndpoint(c.list_server, &host, &port)) {
+      *status = usage("--club needs --list-server HOST:PORT");
+      return nullptr;
+    }
+    where = "club " + std::to_string(c.club) + " at " + c.list_server;
+    disk = Disk::openClub(host, port, c.timeout_ms, c.mode, c.club, &error);
+  } else {
+    if (c.host.empty() || c.user.empty()) {
+      *status = usage("a personal disk needs --host and --user (or --club for a club disk)");
+      return nullptr;
+    }
+    std::string password;
+    if (const char* env = std::getenv("ZAVEL_PASSWORD")) {
+      password = env;
+    } else if (isTerminal(0)) {
+      promptPassword("Password for " + c.user + "@" + c.host + ": ", &password);
+    }
+    where = c.user + "@" + c.host + ":" + std::to_string(c.port);
+    disk = Disk::openPersonal(c.host, c.port, c.user, password, c.timeout_ms, &error);
+  }
+  if (!disk) {
+    std::cerr << "zavel-cli: cannot open the disk of " << where << ": " << error.describe() << "\n";
+    *status = kExitFailed;
+  }
+  return disk;
+}
+
+}  // namespace
+
+int runCli(int argc, char** argv) {
+  watchInterrupts();
+
+  CLI::App app{
+      "zavel-cli: work with zavel network disks from the command line.\n"
+      "A personal disk: --host HOST --user ID (password from ZAVEL_PASSWORD or asked "
+      "on the terminal).\nA club's disk: --club N --list-server HOST:PORT; its items "
+      "are named by path (/octa/...) or by club key (<12> a file, <12@> a folder).",
+      "zavel-cli"};
+  app.require_subcommand(1, 1);
+  app.fallthrough();
+
+  ConnectionOptions c;
+  bool quiet = false;
+  // A connection option given twice (say, once in an alias) takes its last value.
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_option("--host", c.host, "the personal disk's file server")->envname("ZAVEL_HOST");
+  app.add_option("--port", c.port, "the file server's port")
+      ->envname("ZAVEL_PORT")
+      ->check(CLI::Range(1, 65535))
+      ->capture_default_str();
+  app.add_option("--user", c.user, "the account whose personal disk it is")->envname("ZAVEL_USER");
+  CLI::Option* club = app.add_option("--club", c.club, "work on this club's shared disk")
+                          ->check(CLI::Range(1, INT32_MAX));
+  app.add_option("--list-server", c.list_server, "the club list server, HOST:PORT")->needs(club);
+  app.add_option("--mode", c.mode, "the club member's level, handed to the library")
+      ->needs(club)
+      ->capture_default_str();
+  app.add_option("--timeout", c.timeout_ms, "milliseconds each exchange may take")
+      ->check(CLI::Range(1, INT32_MAX))
+      ->capture_default_str();
+  app.add_flag("-q,--quiet", quiet, "no progress lines or notes, only errors");
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::Throw);
+
+  std::function<int(Disk&, Console&)> command;
+  bool cancellable = false;
+
+  LsOptions ls;
+  CLI::App* ls_cmd = app.add_subcommand("ls", "list folders: size, date and name of each item");
+  ls_cmd->add_option("paths", ls.paths, "folders or files (default: the disk's top folder)");
+  ls_cmd->add_flag("-R,--recursive", ls.recursive, "list the folders inside as well");
+  ls_cmd->add_flag("--human", ls.human, "sizes in KiB, MiB, GiB");
+  ls_cmd->callback([&] {
+    cancellable = true;
+    command = [&](Disk& d, Console& con) { return runLs(d, con, ls); };
+  });
+
+  std::vector<std::string> get_args;
+  ConflictFlags get_flags;
+  CLI::App* get_cmd = app.add_subcommand(
+      "get", "download files and folders: get REMOTE... [LOCAL] (LOCAL defaults to .)");
+  get_cmd->add_option("paths", get_args, "remote sources, then the local destination")->required();
+  addConflictFlags(get_cmd, &get_flags);
+  get_cmd->callback([&] {
+    cancellable = true;
+    command = [&](Disk& d, Console& con) { return runGet(d, con, get_args, get_flags.policy()); };
+  });
+
+  std::vector<std::string> put_args;
+  ConflictFlags put_flags;
+  CLI::App* put_cmd = app.add_subcommand(
+      "put", "upload files and folders: put LOCAL... [REMOTE] (REMOTE defaults to the top folder)");
+  put_cmd->add_option("paths", put_args, "local sources, then the remote destination")->required();
+  addConflictFlags(put_cmd, &put_flags);
+  put_cmd->callback([&] {
+    cancellable = true;
+    command = [&](Disk& d, Console& con) { return runPut(d, con, put_args, put_flags.policy()); };
+  });
+
+  std::vector<std::string> mkdir_args;
+  CLI::App* mkdir_cmd = app.add_subcommand("mkdir", "make folders");
+  mkdir_cmd->add_option("paths", mkdir_args, "folders to make")->required();
+  mkdir_cmd->callback(
+      [&] { command = [&](Disk& d, Console& con) { return runMkdir(d, con, mkdir_args); }; });
+
+  std::vector<std::string> rm_args;
+  bool rm_recursive = false;
+  CLI::App* rm_cmd = app.add_subcommand("rm", "remove files (and with -r folders)");
+  rm_cmd->add_option("paths", rm_args, "items to remove")->required();
+  rm_cmd->add_flag("-r,--recursive", rm_recursive, "remove folders with everything in them");
+  rm_cmd->callback([&] {
+    command = [&](Disk& d, Console& con) { return runRm(d, con, rm_args, rm_recursive); };
+  });
+
+  std::vector<std::string> mv_args;
+  CLI::App* mv_cmd =
+      app.add_subcommand("mv", "move or rename: mv SOURCE... FOLDER, or mv SOURCE NEW-PATH");
+  mv_cmd->add_option("paths", mv_args, "sources, then the destination")->required();
+  mv_cmd->callback(
+      [&] { command = [&](Disk& d, Console& con) { return runMv(d, con, mv_args); }; });
+
+  std::vector<std::string> cp_args;
+  CLI::App* cp_cmd = app.add_subcommand(
+      "cp", "copy on the server: cp SOURCE... FOLDER, or cp SOURCE NEW-PATH in another folder");
+  cp_cmd->add_option("paths", cp_args, "sources, then the destination")->required();
+  cp_cmd->callback(
+      [&] { command = [&](Disk& d, Console& con) { return runCp(d, con, cp_args); }; });
+
+  CLI::App* df_cmd = app.add_subcommand("df", "the disk's size, used and free space");
+  df_cmd->callback([&] { command = [](Disk& d, Console& con) { return runDf(d, con); }; });
+
+  std::vector<std::string> stat_args;
+  CLI::App* stat_cmd = app.add_subcommand("stat", "everything the listing says about items");
+  stat_cmd->add_option("paths", stat_args, "items")->required();
+  stat_cmd->callback(
+      [&] { command = [&](Disk& d, Console& con) { return runStat(d, con, stat_args); }; });
+
+  std::vector<std::string> cat_args;
+  CLI::App* cat_cmd = app.add_subcommand("cat", "write files to standard output");
+  cat_cmd->add_option("paths", cat_args, "files")->required();
+  cat_cmd->callback([&] {
+    cancellable = true;
+    command = [&](Disk& d, Console& con) { return runCat(d, con, cat_args); };
+  });
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return code == 0 ? kExitOk : kExitUsage;
+  }
+  for (const auto* two : {&mv_args, &cp_args})
+    if (!two->empty() && two->size() < 2) return usage("a source and a destination are needed");
+  if (!command) return usage("no command");
+
+  int status = kExitOk;
+  std::unique_ptr<Disk> disk = openDisk(c, &status);
+  if (!disk) return status;
+
+  TerminalAsker asker;
+  const bool on_terminal = isTerminal(2);
+  Console console{std::cout, std::cerr};
+  console.progress = on_terminal && !quiet;
+  console.notes = on_terminal && !quiet;
+  console.asker = isTerminal(0) && on_terminal ? &asker : nullptr;
+  console.cancel = cancelFlag();
+  console.width = [] { return terminalWidth(2); };
+
+  setCancellable(cancellable);
+  status = command(*disk, console);
+  setCancellable(false);
+  // Whatever the command made of it, an interrupted command has not succeeded.
+  if (console.cancelled() && status == kExitOk) status = kExitInterrupted;
+  return status;
+}
+
+}  // namespace zavel::cli

@@ -1,0 +1,136 @@
+#include "cli/progress_line.h"
+
+#include <cstdio>
+
+#include "cli/human_units.h"
+
+namespace zavel::cli {
+
+namespace {
+
+// Decodes one UTF-8 sequence at text[i]; malformed bytes count as one character each.
+char32_t nextCodePoint(std::string_view text, size_t* i) {
+  const auto b0 = static_cast<unsigned char>(text[*i]);
+  size_t length = b0 < 0x80         ? 1
+                  : (b0 >> 5) == 6  ? 2
+                  : (b0 >> 4) == 14 ? 3
+                  : (b0 >> 3) == 30 ? 4
+                                    : 0;
+  if (length == 0 || *i + length > text.size()) {
+    ++*i;
+    return 0xFFFD;
+  }
+  char32_t cp = length == 1 ? b0 : b0 & (0x7F >> length);
+  for (size_t k = 1; k < length; ++k) {
+    const auto b = static_cast<unsigned char>(text[*i + k]);
+    if ((b >> 6) != 2) {
+      ++*i;
+      return 0xFFFD;
+    }
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  *i += length;
+  return cp;
+}
+
+bool isWide(char32_t cp) {
+  return (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0xA4CF) ||
+         (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
+         (cp >= 0xFE30 && cp <= 0xFE4F) || (cp >= 0xFF00 && cp <= 0xFF60) ||
+         (cp >= 0xFFE0 && cp <= 0xFFE6) || (cp >= 0x1F300 && cp <= 0x1F64F) ||
+         (cp >= 0x20000 && cp <= 0x3FFFD);
+}
+
+size_t codePointWidth(char32_t cp) {
+  return isWide(cp) ? 2 : 1;
+}
+
+}  // namespace
+
+size_t displayWidth(std::string_view text) {
+  size_t width = 0;
+  for (size_t i = 0; i < text.size();) width += codePointWidth(nextCodePoint(text, &i));
+  return width;
+}
+
+std::string fitLeft(std::string_view text, size_t width) {
+  size_t total = displayWidth(text);
+  std::string_view kept = text;
+  std::string out;
+  if (total > width) {
+    if (width == 0) return "";
+    // Drop characters from the front until the rest and the "…" fit.
+    size_t i = 0;
+    while (i < text.size() && total + 1 > width) total -= codePointWidth(nextCodePoint(text, &i));
+    kept = text.substr(i);
+    out = "…";
+    total += 1;
+  }
+  out.append(kept);
+  out.append(width > total ? width - total : 0, ' ');
+  return out;
+}
+
+std::string formatProgressLine(std::string_view prefix, std::string_view name,
+                               const ProgressState& s, size_t width) {
+  const uint64_t position = s.position;
+  const unsigned percent =
+      s.end == 0 || position >= s.end
+          ? 100u
+          : static_cast<unsigned>(static_cast<unsigned __int128>(position) * 100 / s.end);
+  const uint64_t moved = position > s.start ? position - s.start : 0;
+  std::string speed = "--", left = "--:--";
+  if (s.elapsed_ms > 0 && moved > 0) {
+    const double rate = static_cast<double>(moved) * 1000.0 / s.elapsed_ms;
+    speed = humanRate(rate);
+    const uint64_t rest = s.end > position ? s.end - position : 0;
+    left = clockDuration(static_cast<uint64_t>(static_cast<double>(rest) / rate + 0.5));
+  } else if (position >= s.end) {
+    left = clockDuration(0);
+  }
+  char numbers[160];
+  std::snprintf(numbers, sizeof numbers, "  %s / %s  %3u%%  %s  %s left",
+                humanBytes(position).c_str(), humanBytes(s.end).c_str(), percent, speed.c_str(),
+                left.c_str());
+  const size_t fixed = displayWidth(prefix) + displayWidth(numbers);
+  const size_t name_width = width > fixed + 12 ? width - fixed : 12;
+  return std::string(prefix) + fitLeft(name, name_width) + numbers;
+}
+
+ProgressMeter::ProgressMeter(Sink sink, Clock clock, Width width)
+    : sink_(std::move(sink)), clock_(std::move(clock)), width_(std::move(width)) {}
+
+void ProgressMeter::begin(std::string prefix, std::string name, uint64_t start, uint64_t end) {
+  prefix_ = std::move(prefix);
+  name_ = std::move(name);
+  state_ = ProgressState{start, start, end, 0};
+  active_ = true;
+}
+
+void ProgressMeter::report(uint64_t position, uint32_t elapsed_ms) {
+  if (!active_) return;
+  state_.position = position;
+  state_.elapsed_ms = elapsed_ms;
+  const uint64_t now = clock_();
+  if (drawn_once_ && now - last_draw_ms_ < 100) return;
+  draw();
+}
+
+void ProgressMeter::finish() {
+  if (!active_) return;
+  draw();
+  sink_("\n");
+  active_ = false;
+}
+
+void ProgressMeter::draw() {
+  // One column is left free: writing into the last one makes some terminals wrap.
+  const size_t columns = width_();
+  sink_("\r" + formatProgressLine(prefix_, name_, state_, columns > 1 ? columns - 1 : 1) +
+        "\x1b[K");
+  last_draw_ms_ = clock_();
+  drawn_once_ = true;
+  ++draws_;
+}
+
+}  // namespace zavel::cli

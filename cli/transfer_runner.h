@@ -1,0 +1,66 @@
+// Runs a planned get or put one item at a time: makes the folders, decides about every
+// existing target, moves each file through the library with a progress line, and stops
+// at the first failure or at Ctrl-C (the partial file stays, ready to be resumed).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "cli/conflict.h"
+#include "cli/console.h"
+#include "cli/disk.h"
+#include "cli/progress_line.h"
+#include "cli/transfer_plan.h"
+
+namespace zavel::cli {
+
+class TransferRunner {
+ public:
+  TransferRunner(Disk& disk, Console& console, ConflictResolver& resolver, std::string command);
+
+  // An exit status: kExitOk, kExitFailed or kExitInterrupted.
+  int download(const Plan& plan);
+  // Items go below the remote folder `base` (a path or a club folder key).
+  int upload(const Plan& plan, const std::string& base);
+
+ private:
+  struct RemoteItem {
+    std::string address;
+    bool folder = false;
+    uint64_t size = 0;
+  };
+  // What a remote folder holds, by name; listed once and then kept up to date.
+  using Contents = std::map<std::string, RemoteItem>;
+
+  int downloadFile(const PlanItem& item, size_t number, size_t count);
+  int uploadFolder(const PlanItem& item);
+  int uploadFile(const PlanItem& item, size_t number, size_t count);
+  // The remote folder an upload item goes into, from its relative name.
+  std::optional<std::string> parentFolder(const std::string& relative);
+  // Null when the folder cannot be listed or is not a folder (contents_error_ says why).
+  Contents* contents(const std::string& folder);
+  // Decides about an existing target; kExitOk with *skip or *start set, or a failure.
+  int decide(const PlanItem& item, uint64_t source_size, std::optional<uint64_t> target_size,
+             uint64_t* start, bool* skip);
+  // Moves one file; its order's source, destination and range are filled in.
+  int transfer(TransferSpec* order, const PlanItem& item, size_t number, size_t count, bool up);
+
+  static void reportProgress(const TransferProgress* progress);
+  int fail(const std::string& what, const std::string& why);
+  int interrupted(const std::string& what);
+  void note(const std::string& text);
+
+  Disk& disk_;
+  Console& console_;
+  ConflictResolver& resolver_;
+  std::string command_;
+  ProgressMeter meter_;
+  std::string base_;
+  std::map<std::string, std::string> folders_;  // upload: relative name -> remote address
+  std::map<std::string, Contents> contents_;    // upload: remote folder -> what it holds
+  std::string contents_error_;                  // why the last folder could not be listed
+};
+
+}  // namespace zavel::cli

@@ -1,0 +1,112 @@
+#include "tests/support/tcp_relay.h"
+
+#include <ace/INET_Addr.h>
+#include <ace/SOCK_Connector.h>
+#include <ace/SOCK_Stream.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace zavel::testing {
+
+namespace {
+
+// Sends every byte; false when the peer is gone.
+bool sendAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Closes with a reset, as a connection torn down by the network looks to its ends.
+void drop(int fd) {
+  linger hard{1, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+  ::close(fd);
+}
+
+}  // namespace
+
+TcpRelay::TcpRelay(const std::string& host, uint16_t port) : host_(host), upstream_port_(port) {
+  ACE_INET_Addr any(static_cast<u_short>(0), "127.0.0.1");
+  if (acceptor_.open(any, 1) != 0) throw std::runtime_error("relay: cannot listen");
+  ACE_INET_Addr bound;
+  acceptor_.get_local_addr(bound);
+  port_ = bound.get_port_number();
+  accept_thread_ = std::thread([this] { acceptLoop(); });
+}
+
+TcpRelay::~TcpRelay() {
+  stop_ = true;
+  accept_thread_.join();
+  for (std::thread& t : pumps_) t.join();
+  acceptor_.close();
+}
+
+void TcpRelay::cutNextAfter(Direction direction, uint64_t bytes) {
+  std::lock_guard lock(mutex_);
+  next_ = Plan{true, direction, bytes};
+}
+
+void TcpRelay::acceptLoop() {
+  while (!stop_) {
+    ACE_Time_Value tv(0, 50000);
+    ACE_SOCK_Stream client;
+    if (acceptor_.accept(client, nullptr, &tv) != 0) continue;
+    ACE_SOCK_Stream server;
+    ACE_SOCK_Connector connector;
+    ACE_INET_Addr upstream(upstream_port_, host_.c_str());
+    if (connector.connect(server, upstream) != 0) {
+      client.close();
+      continue;
+    }
+    Plan plan;
+    {
+      std::lock_guard lock(mutex_);
+      plan = next_;
+      next_ = Plan{};
+    }
+    pumps_.emplace_back(
+        [this, c = client.get_handle(), s = server.get_handle(), plan] { pump(c, s, plan); });
+  }
+}
+
+void TcpRelay::pump(int client, int server, Plan plan) {
+  char buffer[16384];
+  uint64_t passed = 0;
+  pollfd fds[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+  while (!stop_) {
+    if (::poll(fds, 2, 50) < 0) break;
+    bool open = true;
+    for (int i = 0; i < 2 && open; ++i) {
+      if (fds[i].revents == 0) continue;
+      const int from = fds[i].fd;
+      const int to = i == 0 ? server : client;
+      const ssize_t n = ::recv(from, buffer, sizeof buffer, 0);
+      if (n <= 0) {
+        open = false;
+        break;
+      }
+      size_t forward = static_cast<size_t>(n);
+      const bool counted = plan.armed && (i == 0) == (plan.direction == Direction::kToServer);
+      if (counted) forward = static_cast<size_t>(std::min<uint64_t>(forward, plan.bytes - passed));
+      if (!sendAll(to, buffer, forward)) open = false;
+      if (counted && (passed += forward) >= plan.bytes) {
+        cut_ = true;
+        open = false;
+      }
+    }
+    if (!open) break;
+  }
+  drop(client);
+  drop(server);
+}
+
+}  // namespace zavel::testing
