@@ -1,186 +1,106 @@
 // Many threads creating, duplicating, using and destroying sessions, listings and command
-// results at once. Run under the tsan preset as well.
-#include <ace/ACE.h>
-#include <ace/INET_Addr.h>
-#include <ace/SOCK_Acceptor.h>
+// results at once, against the devserver. Run under the tsan preset as well.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <memory>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
-#include <stdexcept>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "api/enumerations.h"
 #include "api/session_registry.h"
-#include "protocol/connection.h"
-#include "tests/support/fake_server.h"
+#include "tests/support/devserver_fixture.h"
 #include "zavelsdk.h"
 
 namespace zavel {
 namespace {
 
+using testing::DevServerFixture;
 constexpr int64_t kBigSize = 3000000000LL;
 
-// A file server that answers every connection at once, each on its own thread.
-class AnsweringServer {
- public:
-  AnsweringServer() {
-    ACE_INET_Addr any(static_cast<u_short>(0), "127.0.0.1");
-    if (acceptor_.open(any, 1, PF_INET, 64) != 0) throw std::runtime_error("cannot listen");
-    ACE_INET_Addr bound;
-    acceptor_.get_local_addr(bound);
-    port_ = bound.get_port_number();
-    accepting_ = std::thread([this] { acceptLoop(); });
-  }
-  ~AnsweringServer() {
-    stop_ = true;
-    accepting_.join();
-    std::lock_guard guard(mutex_);
-    for (auto& w : workers_) w->thread.join();
-    acceptor_.close();
-  }
-  uint16_t port() const { return port_; }
-
- private:
-  struct Worker {
-    Connection connection;
-    std::thread thread;
-  };
-
-  void acceptLoop() {
-    while (!stop_) {
-      ACE_SOCK_Stream stream;
-      ACE_Time_Value wait(0, 50000);
-      if (acceptor_.accept(stream, nullptr, &wait) != 0) continue;
-      auto worker = std::make_unique<Worker>();
-      worker->connection.stream().set_handle(stream.get_handle());
-      Worker* w = worker.get();
-      std::lock_guard guard(mutex_);
-      worker->thread = std::thread([this, w] { serve(w->connection); });
-      workers_.push_back(std::move(worker));
-    }
-  }
-
-  void serve(Connection& connection) {
-    while (!stop_ && connection.connected()) {
-      ACE_Time_Value wait(0, 50000);
-      const int ready = ACE::handle_read_ready(connection.stream().get_handle(), &wait);
-      if (ready == 0 || (ready < 0 && errno == ETIME)) continue;
-      ParamRecord request;
-      if (connection.receiveRecord(request, 10000) <= 0) break;
-      if (connection.sendRecord(answer(request), 10000) <= 0) break;
-    }
-    connection.close();
-  }
-
-  static ParamRecord answer(const ParamRecord& request) {
-    const char* command = "";
-    request.getString("_cmd", &command);
-    ParamRecord r = testing::okReply();
-    const std::string cmd = command;
-    if (cmd == "setuser") {
-      const char* id = "";
-      request.getString("id", &id);
-      r.setString("path", (std::string("/home/") + id).c_str());
-    } else if (cmd == "getfileinfo") {
-      r.setInt32("num", 3);
-      for (int i = 1; i <= 3; ++i) {
-        const std::string n = std::to_string(i);
-        r.setString(("p" + n).c_str(), ("file" + n).c_str());
-        r.setInt64(("s" + n).c_str(), kBigSize + i);
-        r.setInt32(("t" + n).c_str(), 0);
-        r.setString(("d" + n).c_str(), "2004-05-06");
-      }
-    } else if (cmd == "remotecmd") {
-      const char* text = "";
-      request.getString("command", &text);
-      const std::string result = std::string("echo:") + text;
-      r.setInt32("retlen", static_cast<int32_t>(result.size()));
-      r.setString("result", result.c_str());
-    } else if (cmd == "getlength") {
-      r.setInt64("size", kBigSize);
-    }
-    return r;
-  }
-
-  ACE_SOCK_Acceptor acceptor_;
-  uint16_t port_ = 0;
-  std::atomic<bool> stop_{false};
-  std::thread accepting_;
-  std::mutex mutex_;
-  std::vector<std::unique_ptr<Worker>> workers_;
-};
-
-// Listings handed from one thread to another to be closed there.
-class Mailbox {
- public:
-  void put(ZavelFileInfoList* list) {
-    std::lock_guard guard(mutex_);
-    lists_.push_back(list);
-  }
-  std::vector<ZavelFileInfoList*> takeAll() {
-    std::lock_guard guard(mutex_);
-    return std::exchange(lists_, {});
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<ZavelFileInfoList*> lists_;
-};
-
 TEST(Concurrency, SessionsListingsAndResultsFromManyThreads) {
-  AnsweringServer server;
+  DevServerFixture server;
+  const std::pair<const char*, const char*> users[] = {
+      {DevServerFixture::kUser, DevServerFixture::kPassword},
+      {DevServerFixture::kPeerUser, DevServerFixture::kPeerPassword}};
+  for (const auto& [user, password] : users) {
+    std::filesystem::create_directories(server.diskPath(user) / "l");
+    for (int i = 1; i <= 3; ++i) {
+      const auto file = server.diskPath(user) / "l" / ("file" + std::to_string(i));
+      std::ofstream{file};
+      std::filesystem::resize_file(file, kBigSize + i);  // sparse: no real space used
+    }
+  }
   const size_t sessions_before = sessionRegistry().size();
   const size_t listings_before = enumerationTable().size();
   const size_t results_before = commandResultTable().size();
-
-  ZavelSession* shared = zavel_CreateSession("127.0.0.1", server.port(), "shared", "", 10000);
+  auto open = [&](const char* user, const char* password) {
+    return zavel_CreateSession(server.host().c_str(), server.port(), user, password, 10000);
+  };
+  ZavelSession* shared = open(users[0].first, users[0].second);
   ASSERT_NE(shared, nullptr);
 
   constexpr int kThreads = 6;
   constexpr int kRounds = 15;
-  Mailbox mailbox;
+  std::mutex mutex;
+  std::vector<ZavelFileInfoList*> mailbox;  // listings closed by another thread
   std::atomic<int> failures{0};
   auto check = [&](bool ok) {
     if (!ok) ++failures;
   };
 
   auto worker = [&](int t) {
-    const std::string user = "user" + std::to_string(t);
+    const auto [user, password] = users[t % 2];
+    const std::string base = server.basePath(user);
     for (int round = 0; round < kRounds; ++round) {
-      for (ZavelFileInfoList* other : mailbox.takeAll()) check(zavel_CloseFileInfo(other) == 1);
+      std::vector<ZavelFileInfoList*> others;
+      {
+        std::lock_guard guard(mutex);
+        others.swap(mailbox);
+      }
+      for (ZavelFileInfoList* other : others) check(zavel_CloseFileInfo(other) == 1);
 
-      ZavelSession* own = zavel_CreateSession("127.0.0.1", server.port(), user.c_str(), "", 10000);
+      ZavelSession* own = open(user, password);
       ZavelSession* copy = zavel_DuplicateSession(shared);
       check(own != nullptr && copy != nullptr);
       if (own == nullptr || copy == nullptr) continue;
-      check(std::string(zavel_GetSessionPath(own)) == "/home/" + user);
+      check(zavel_GetSessionPath(own) == base);
       zavel_SetSessionTimeout(shared, 10000 + t);  // changed while others duplicate it
 
       int32_t count = 0;
-      ZavelFileInfoList* list = zavel_OpenFileInfo("/", ZAVEL_INFO_ALL, 1, &count, own);
-      check(list != nullptr && count == 3);
+      ZavelFileInfoList* list =
+          zavel_OpenFileInfo((base + "/l").c_str(), ZAVEL_INFO_ALL, 1, &count, own);
+      check(list != nullptr && count == 4);  // the folder itself, then its files
+      std::set<std::string> seen;
       for (int32_t i = 0; list != nullptr && i < count; ++i) {
         const ZavelFileInfo* e = zavel_ReadFileInfo(list, i);
-        check(e != nullptr && e->size == kBigSize + i + 1 &&
-              std::string(e->name) == "file" + std::to_string(i + 1));
+        if (e == nullptr) continue;
+        seen.insert(e->name);
+        if (i > 0) check(e->size == kBigSize + (std::string(e->name).back() - '0'));
       }
-      if (list != nullptr) mailbox.put(list);
+      check(seen == std::set<std::string>{base + "/l", base + "/l/file1", base + "/l/file2",
+                                          base + "/l/file3"});
+      if (list != nullptr) {
+        std::lock_guard guard(mutex);
+        mailbox.push_back(list);
+      }
 
-      const char* result = zavel_OpenCmd(user.c_str(), copy);
-      check(result != nullptr && std::string(result) == "echo:" + user);
+      const char* result = zavel_OpenCmd("whoami", own);
+      check(result != nullptr && std::string(result) == std::string(user) + "\n");
       check(zavel_GetCmd(result) == result);
       check(zavel_CloseCmd(result) == 1);
-      check(zavel_GetFileSize("/f", copy) == kBigSize && zavel_GetLastError() == 0);
+      const std::string big = server.basePath() + "/l/file1";
+      check(zavel_GetFileSize(big.c_str(), copy) == kBigSize + 1 && zavel_GetLastError() == 0);
 
       // Destroyed from another thread while this one may be calling it: the call either
       // ran on a live session or found the handle gone.
       std::thread destroyer([copy] { zavel_DestroySession(copy); });
-      const int64_t size = zavel_GetFileSize("/f", copy);
-      check(size == kBigSize || (size == -1 && zavel_GetLastError() == 24002));
+      const int64_t size = zavel_GetFileSize(big.c_str(), copy);
+      check(size == kBigSize + 1 || (size == -1 && zavel_GetLastError() == 24002));
       destroyer.join();
       zavel_DestroySession(own);
       check(zavel_GetSessionPath(own) == nullptr && zavel_GetLastError() == 24002);
@@ -190,7 +110,7 @@ TEST(Concurrency, SessionsListingsAndResultsFromManyThreads) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) threads.emplace_back(worker, t);
   for (auto& t : threads) t.join();
-  for (ZavelFileInfoList* left : mailbox.takeAll()) EXPECT_EQ(zavel_CloseFileInfo(left), 1);
+  for (ZavelFileInfoList* left : mailbox) EXPECT_EQ(zavel_CloseFileInfo(left), 1);
   zavel_DestroySession(shared);
 
   EXPECT_EQ(failures.load(), 0);

@@ -1,14 +1,25 @@
 // The library end to end against an in-process zavel-devserver on real folders, through
 // the exported functions only.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstddef>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "tests/support/devserver_fixture.h"
 #include "zavelsdk.h"
+
+extern "C" {
+size_t remoteStatRecordSizeInC(void);
+size_t remoteStatTimesOffsetInC(void);
+int64_t remoteStatSumInC(const RStatRecord* st);
+}
 
 namespace zavel {
 namespace {
@@ -25,24 +36,10 @@ std::string readFile(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-struct Entry {
-  int64_t size;
-  int32_t type;
-  std::string date;
-};
-
-// A folder's listing through the enumeration exports, by name.
-std::map<std::string, Entry> list(ZavelSession* s, const std::string& folder) {
-  std::map<std::string, Entry> out;
-  int32_t count = 0;
-  ZavelFileInfoList* l = zavel_OpenFileInfo(folder.c_str(), ZAVEL_INFO_ALL, 1, &count, s);
-  EXPECT_NE(l, nullptr) << folder << ": " << zavel_GetLastError();
-  if (l == nullptr) return out;
-  for (int32_t i = 0; i < count; ++i) {
-    const ZavelFileInfo* e = zavel_ReadFileInfo(l, i);
-    out[e->name] = Entry{e->size, e->type, e->date};
-  }
-  EXPECT_EQ(zavel_CloseFileInfo(l), 1);
+// Bytes that differ at every position of a block, so a misplaced block shows.
+std::string pattern(size_t size) {
+  std::string out(size, '\0');
+  for (size_t i = 0; i < size; ++i) out[i] = static_cast<char>((i * 131 + i / 65536) & 0xFF);
   return out;
 }
 
@@ -116,19 +113,26 @@ TEST_F(DevServerSession, FoldersAndFilesAreMadeRenamedMovedCopiedAndDeleted) {
 TEST_F(DevServerSession, ListingShowsSizesBeyond4GiBTypesAndDates) {
   fs::create_directories(local("media/sub"));
   writeFile(local("media/note.txt"), "hello");
-  { std::ofstream big(local("media/big.iso"), std::ios::binary); }
+  writeFile(local("media/big.iso"), "");
   fs::resize_file(local("media/big.iso"), 5000000000ULL);  // sparse: no real space used
 
-  const auto entries = list(session_, remote("media"));
-  ASSERT_EQ(entries.count(remote("media/big.iso")), 1u);
-  EXPECT_EQ(entries.at(remote("media/big.iso")).size, 5000000000LL);
-  EXPECT_EQ(entries.at(remote("media/big.iso")).type, 0);
-  EXPECT_EQ(entries.at(remote("media/note.txt")).size, 5);
-  EXPECT_EQ(entries.at(remote("media/sub")).type, ZAVEL_TYPE_FOLDER);
-  EXPECT_FALSE(entries.at(remote("media/note.txt")).date.empty());
+  int32_t count = 0;
+  ZavelFileInfoList* list =
+      zavel_OpenFileInfo(remote("media").c_str(), ZAVEL_INFO_ALL, 1, &count, session_);
+  ASSERT_NE(list, nullptr) << zavel_GetLastError();
+  std::map<std::string, ZavelFileInfo> entries;  // valid until the list is closed
+  for (int32_t i = 0; i < count; ++i)
+    entries[zavel_ReadFileInfo(list, i)->name] = *zavel_ReadFileInfo(list, i);
+  ASSERT_EQ(entries.size(), 4u);  // the folder itself first, then its entries
+  EXPECT_EQ(entries[remote("media")].type, ZAVEL_TYPE_FOLDER);
+  EXPECT_EQ(entries[remote("media/big.iso")].size, 5000000000LL);
+  EXPECT_EQ(entries[remote("media/big.iso")].type, 0);
+  EXPECT_EQ(entries[remote("media/note.txt")].size, 5);
+  EXPECT_EQ(entries[remote("media/sub")].type, ZAVEL_TYPE_FOLDER);
+  EXPECT_STRNE(entries[remote("media/note.txt")].date, "");
+  EXPECT_EQ(zavel_CloseFileInfo(list), 1);
   EXPECT_EQ(zavel_GetFileSize(remote("media/big.iso").c_str(), session_), 5000000000LL);
 
-  int32_t count = 0;
   EXPECT_EQ(zavel_OpenFileInfo(remote("absent").c_str(), ZAVEL_INFO_ALL, 1, &count, session_),
             nullptr);
   EXPECT_EQ(zavel_GetLastError(), 23006);
@@ -159,13 +163,109 @@ TEST_F(DevServerSession, TimesQuotaServerAndRemoteCommands) {
   EXPECT_EQ(zavel_CloseCmd(who), 1);
 }
 
-TEST_F(DevServerSession, DuplicateWorksAfterTheOriginalIsDestroyed) {
-  ZavelSession* copy = zavel_DuplicateSession(session_);
-  ASSERT_NE(copy, nullptr);
-  zavel_DestroySession(session_);
-  session_ = copy;
-  writeFile(local("f"), "abc");
-  EXPECT_EQ(zavel_GetFileSize(remote("f").c_str(), copy), 3);
+TEST_F(DevServerSession, WrittenFileReadsBackThroughAStream) {
+  const std::string path = remote("notes.bin");
+  const std::string bytes = pattern(200000);
+  RFileHandle* out = ROpen2(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0640, session_);
+  ASSERT_NE(out, nullptr) << zavel_GetLastError();
+  for (size_t at = 0; at < bytes.size(); at += 65536) {
+    const int32_t chunk = static_cast<int32_t>(std::min<size_t>(65536, bytes.size() - at));
+    ASSERT_EQ(RWrite(out, bytes.data() + at, chunk), chunk) << at;
+  }
+  ASSERT_EQ(RClose(out), 1);
+  EXPECT_EQ(readFile(server_.diskPath() / "notes.bin"), bytes);
+
+  RStreamHandle* in = RFopen(path.c_str(), "rb", session_);
+  ASSERT_NE(in, nullptr) << zavel_GetLastError();
+  std::string back;
+  std::vector<char> buffer(50000);
+  int32_t n = 0;
+  while ((n = RFread(in, buffer.data(), static_cast<uint32_t>(buffer.size()))) > 0)
+    back.append(buffer.data(), static_cast<size_t>(n));
+  EXPECT_EQ(n, 0) << "the end of the file reads as 0, error " << zavel_GetLastError();
+  EXPECT_EQ(back, bytes);
+  EXPECT_EQ(in->position, static_cast<int64_t>(bytes.size()));
+  ASSERT_EQ(RFseek(in, -10, 2), 0);
+  EXPECT_EQ(in->position, static_cast<int64_t>(bytes.size()) - 10);
+  ASSERT_EQ(RFread(in, buffer.data(), 64), 10);
+  EXPECT_EQ(std::string(buffer.data(), 10), bytes.substr(bytes.size() - 10));
+  EXPECT_EQ(RRewind(in), 1);
+  int64_t at = -1;
+  ASSERT_EQ(RFtell(in, &at), 1);
+  EXPECT_EQ(at, 0);
+  EXPECT_EQ(RFclose(in), 1);
+
+  RFileHandle* again = ROpen(path.c_str(), O_RDONLY, session_);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(RSeek(again, 0, 2), static_cast<int64_t>(bytes.size()));
+  RStatRecord st{};
+  ASSERT_EQ(RFstat(again, &st), 1);
+  EXPECT_EQ(st.st_size, static_cast<int64_t>(bytes.size()));
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(RClose(again), 1);
+}
+
+TEST_F(DevServerSession, FoldersAreMadeListedRenamedAndRemoved) {
+  const std::string folder = remote("sub");
+  ASSERT_EQ(RMkdir(folder.c_str(), 0755, session_), 1) << zavel_GetLastError();
+  EXPECT_TRUE(fs::is_directory(server_.diskPath() / "sub"));
+  {
+    std::ofstream(server_.diskPath() / "sub" / "a.txt") << "alpha";
+    std::ofstream(server_.diskPath() / "b.txt") << "bravo!";
+  }
+
+  const std::string base = server_.basePath();  // the handle keeps this text, not a copy
+  RDirHandle* dir = ROpenDir(base.c_str(), session_);
+  ASSERT_NE(dir, nullptr) << zavel_GetLastError();
+  std::set<std::string> names;
+  char name[256];
+  for (int guard = 0; guard < 100; ++guard) {
+    ASSERT_EQ(RReadDir(dir, name, sizeof name), 1) << zavel_GetLastError();
+    if (name[0] == '\0') break;
+    names.insert(name);
+  }
+  EXPECT_EQ(names, (std::set<std::string>{"b.txt", "sub"}));
+  EXPECT_EQ(RCloseDir(dir), 1);
+
+  int32_t is = -1;
+  ASSERT_EQ(RIs_dir(folder.c_str(), &is, session_), 1);
+  EXPECT_EQ(is, 1);
+  ASSERT_EQ(RIs_file(remote("b.txt").c_str(), &is, session_), 1);
+  EXPECT_EQ(is, 1);
+  int64_t size = -1;
+  ASSERT_EQ(RFilesize(remote("b.txt").c_str(), &size, session_), 1);
+  EXPECT_EQ(size, 6);
+  RStatRecord st{};
+  ASSERT_EQ(RStat(remote("b.txt").c_str(), &st, session_), 1);
+  struct stat host {};
+  ASSERT_EQ(::stat((server_.diskPath() / "b.txt").c_str(), &host), 0);
+  EXPECT_EQ(st.st_mtime32, static_cast<int32_t>(host.st_mtim.tv_sec));
+  EXPECT_EQ(st.st_ino, static_cast<uint64_t>(host.st_ino));
+
+  const std::string moved = remote("sub/b-moved.txt");
+  ASSERT_EQ(RRename(remote("b.txt").c_str(), moved.c_str(), session_), 1);
+  EXPECT_FALSE(fs::exists(server_.diskPath() / "b.txt"));
+  EXPECT_EQ(readFile(server_.diskPath() / "sub" / "b-moved.txt"), "bravo!");
+
+  // A folder with files in it stays; emptied, it goes.
+  EXPECT_EQ(RRmdir(folder.c_str(), session_), 0);
+  EXPECT_EQ(zavel_GetLastError(), 23003);
+  EXPECT_EQ(RUnlink(moved.c_str(), session_), 1);
+  EXPECT_EQ(RUnlink(remote("sub/a.txt").c_str(), session_), 1);
+  EXPECT_EQ(RRmdir(folder.c_str(), session_), 1);
+  EXPECT_FALSE(fs::exists(server_.diskPath() / "sub"));
+  EXPECT_EQ(RStat(folder.c_str(), &st, session_), 0);
+  EXPECT_EQ(zavel_GetLastError(), 23006);
+}
+
+TEST(RemoteHeader, StatRecordReadsTheSameFromC) {
+  EXPECT_EQ(remoteStatRecordSizeInC(), sizeof(RStatRecord));
+  EXPECT_EQ(remoteStatTimesOffsetInC(), offsetof(RStatRecord, st_atime32));
+  RStatRecord st{};
+  st.st_atime32 = 1;
+  st.st_mtime32 = 20;
+  st.st_ctime32 = 300;
+  EXPECT_EQ(remoteStatSumInC(&st), 321);
 }
 
 }  // namespace

@@ -6,13 +6,16 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "api/remote_handles.h"
 #include "api/session_registry.h"
+#include "club/octa_session.h"
 #include "session/session.h"
+#include "tests/session/wire_text.h"
 #include "tests/support/fake_server.h"
 #include "zavelsdk.h"
 
@@ -21,51 +24,36 @@ namespace {
 
 using testing::FakeServer;
 using testing::okReply;
+using testing::wireText;
 
 constexpr int32_t kTimeout = 10000;
 
-// A record as one line, "name:type=value" in wire order; numbers in decimal, binary in hex.
-std::string text(const ParamRecord& record) {
-  std::string out;
-  for (const auto& [name, value] : record.entries()) {
-    if (!out.empty()) out += ' ';
-    out += name + ':' + std::to_string(value.type()) + '=';
-    const char* n = name.c_str();
-    if (value.type() == kTypeString) {
-      const char* s = "";
-      record.getString(n, &s);
-      out += s;
-    } else if (value.type() == kTypeInt32 || value.type() == kTypeInt64) {
-      int64_t v = 0;
-      record.getInt64(n, &v);
-      out += std::to_string(v);
-    } else if (value.type() == kTypeUInt32 || value.type() == kTypeUInt64) {
-      uint64_t v = 0;
-      record.getUInt64(n, &v);
-      out += std::to_string(v);
-    } else {
-      static const char kHex[] = "0123456789abcdef";
-      for (uint32_t i = 0; i < value.length(); ++i) {
-        out += kHex[value.data()[i] >> 4];
-        out += kHex[value.data()[i] & 15];
-      }
-    }
-  }
-  return out;
-}
-
-ParamRecord reply(const std::function<void(ParamRecord&)>& fill = {}) {
+// A reply from "name:type=value" entries as wireText() writes them, but numbers in decimal
+// (0x and 0 prefixes as in C for unsigned ones) and binary values as they are.
+ParamRecord reply(const std::string& entries = "") {
   ParamRecord r = okReply();
-  if (fill) fill(r);
+  std::istringstream in(entries);
+  for (std::string e; in >> e;) {
+    const size_t colon = e.find(':'), equals = e.find('=');
+    const std::string name = e.substr(0, colon), v = e.substr(equals + 1);
+    const int type = std::stoi(e.substr(colon + 1, equals - colon - 1));
+    const char* n = name.c_str();
+    if (type == kTypeInt32) r.setInt32(n, std::stoi(v));
+    if (type == kTypeInt64) r.setInt64(n, std::stoll(v));
+    if (type == kTypeUInt32) r.setUInt32(n, static_cast<uint32_t>(std::stoul(v, nullptr, 0)));
+    if (type == kTypeUInt64) r.setUInt64(n, std::stoull(v, nullptr, 0));
+    if (type == kTypeString) r.setString(n, v.c_str());
+    if (type == kTypeBinary) r.setBinary(n, v.data(), static_cast<uint32_t>(v.size()));
+  }
   return r;
 }
 
 // A session that signs on to a fake server, which then answers the given replies in turn.
 class Remote : public ::testing::Test {
  protected:
-  void start(const std::vector<ParamRecord>& replies) {
+  void start(const std::vector<std::string>& replies) {
     server_.answer(reply());
-    for (const ParamRecord& r : replies) server_.answer(r);
+    for (const std::string& r : replies) server_.answer(reply(r));
     server_.start();
     session_ = zavel_CreateSession("127.0.0.1", server_.port(), "alice", "", kTimeout);
     ASSERT_NE(session_, nullptr);
@@ -74,7 +62,7 @@ class Remote : public ::testing::Test {
   // The requests after sign-on, as text.
   std::vector<std::string> sent() {
     std::vector<std::string> out;
-    for (const auto& r : server_.requests()) out.push_back(text(r.record));
+    for (const auto& r : server_.requests()) out.push_back(wireText(r.record));
     if (!out.empty()) out.erase(out.begin());
     return out;
   }
@@ -93,61 +81,43 @@ TEST_F(Remote, RequestsCarryTheirCommandAndParameters) {
   char bytes[16];
   uint32_t old_mask = 0;
   const struct {
-    ParamRecord answer;
+    const char* answer;
     std::function<void()> call;
     const char* request;
   } steps[] = {
-      {reply([](ParamRecord& r) { r.setInt32("fd", 7); }),
-       [&] { file = ROpen2("/d/f.txt", 66, 0644, session_); },
-       "_cmd:30=llf_open2 filename:30=/d/f.txt flags:12=66 mode:22=420"},
-      {reply([](ParamRecord& r) { r.setInt32("size", 5); }),
-       [&] { EXPECT_EQ(RWrite(file, "hello", 5), 5); },
+      {"fd:12=7", [&] { file = ROpen2("/d/f.txt", 66, 0644, session_); },
+       "_cmd:30=llf_open2 filename:30=/d/f.txt flags:12=66 mode:22=a4010000"},
+      {"size:12=5", [&] { EXPECT_EQ(RWrite(file, "hello", 5), 5); },
        "_cmd:30=llf_write data:40=68656c6c6f fd:12=7 filepath:30=/d/f.txt flags:12=66 "
-       "mode:22=420 offsetex:13=0 size:12=5"},
-      {reply([](ParamRecord& r) { r.setInt32("size", 0); }),
-       [&] { EXPECT_EQ(RRead(file, bytes, 16), 0); },
-       "_cmd:30=llf_read fd:12=7 filepath:30=/d/f.txt flags:12=66 mode:22=420 offsetex:13=0 "
+       "mode:22=a4010000 offsetex:13=0 size:12=5"},
+      {"size:12=0", [&] { EXPECT_EQ(RRead(file, bytes, 16), 0); },
+       "_cmd:30=llf_read fd:12=7 filepath:30=/d/f.txt flags:12=66 mode:22=a4010000 offsetex:13=0 "
        "size:12=16"},
-      {reply([](ParamRecord& r) { r.setInt64("size", 8589934597LL); }),
-       [&] { EXPECT_EQ(RSeek(file, 8589934592LL, 1), 8589934597LL); },
-       "_cmd:30=llf_seek fd:12=7 filepath:30=/d/f.txt flags:12=66 mode:22=420 "
+      {"size:13=8589934597", [&] { EXPECT_EQ(RSeek(file, 8589934592LL, 1), 8589934597LL); },
+       "_cmd:30=llf_seek fd:12=7 filepath:30=/d/f.txt flags:12=66 mode:22=a4010000 "
        "offset:13=8589934592 offsetex:13=0 whence:12=1"},
-      {reply(), [&] { EXPECT_EQ(RClose(file), 1); },
-       "_cmd:30=llf_close fd:12=7 filepath:30=/d/f.txt"},
-      {reply([](ParamRecord& r) { r.setInt32("hdir", 3); }),
-       [&] { dir = ROpenDir("/d", session_); }, "_cmd:30=llf_opendir path:30=/d"},
-      {reply([](ParamRecord& r) {
-         r.setString("file", "a.txt");
-         r.setInt32("offset", 1);
-       }),
-       [&] { EXPECT_EQ(RReadDir(dir, name, sizeof name), 1); },
+      {"", [&] { EXPECT_EQ(RClose(file), 1); }, "_cmd:30=llf_close fd:12=7 filepath:30=/d/f.txt"},
+      {"hdir:12=3", [&] { dir = ROpenDir("/d", session_); }, "_cmd:30=llf_opendir path:30=/d"},
+      {"file:30=a.txt offset:12=1", [&] { EXPECT_EQ(RReadDir(dir, name, sizeof name), 1); },
        "_cmd:30=llf_readdir dirpath:30=/d hdir:12=3 offset:12=0"},
-      {reply(), [&] { EXPECT_EQ(RCloseDir(dir), 1); },
-       "_cmd:30=llf_closedir dirpath:30=/d hdir:12=3"},
-      {reply([](ParamRecord& r) { r.setInt32("fp", 9); }),
-       [&] { stream = RFopen("/d/s", "rb", session_); },
+      {"", [&] { EXPECT_EQ(RCloseDir(dir), 1); }, "_cmd:30=llf_closedir dirpath:30=/d hdir:12=3"},
+      {"fp:12=9", [&] { stream = RFopen("/d/s", "rb", session_); },
        "_cmd:30=llf_fopen filename:30=/d/s mode:30=rb"},
-      {reply([](ParamRecord& r) {
-         r.setInt32("size", 4);
-         r.setBinary("data", "abcd", 4);
-       }),
-       [&] { EXPECT_EQ(RFread(stream, bytes, 10), 4); },
-       "_cmd:30=llf_fread filename:30=/d/s fp:12=9 mode:30=rb offset:13=0 size:22=10"},
-      {reply([](ParamRecord& r) { r.setInt32("size", 0); }),
-       [&] { EXPECT_EQ(RFseek(stream, 2, 0), 0); },
+      {"size:12=4 data:40=abcd", [&] { EXPECT_EQ(RFread(stream, bytes, 10), 4); },
+       "_cmd:30=llf_fread filename:30=/d/s fp:12=9 mode:30=rb offset:13=0 size:22=0a000000"},
+      {"size:12=0", [&] { EXPECT_EQ(RFseek(stream, 2, 0), 0); },
        "_cmd:30=llf_fseek filename:30=/d/s fp:12=9 mode:30=rb offset:13=2 offsetex:13=4 "
        "whence:12=0"},
-      {reply([](ParamRecord& r) { r.setInt32("size", 2); }),
-       [&] { EXPECT_EQ(RFwrite(stream, "xy", 2), 2); },
+      {"size:12=2", [&] { EXPECT_EQ(RFwrite(stream, "xy", 2), 2); },
        "_cmd:30=llf_fwrite data:40=7879 filename:30=/d/s fp:12=9 mode:30=rb size:12=2"},
-      {reply(), [&] { EXPECT_EQ(RChgrp("/d/f.txt", 100, session_), 1); },
-       "_cmd:30=llf_chown group:22=100 owner:22=4294967295 path:30=/d/f.txt"},
-      {reply([](ParamRecord& r) { r.setUInt32("oldmode", 077); }),
-       [&] { EXPECT_EQ(RUmask(022, &old_mask, session_), 1); }, "_cmd:30=llf_umask mode:22=18"},
-      {reply([](ParamRecord& r) { r.setString("filename", "/tmp1"); }),
-       [&] { EXPECT_EQ(RTempnam(name, sizeof name, session_), 1); }, "_cmd:30=llf_tmpnam"},
+      {"", [&] { EXPECT_EQ(RChgrp("/d/f.txt", 100, session_), 1); },
+       "_cmd:30=llf_chown group:22=64000000 owner:22=ffffffff path:30=/d/f.txt"},
+      {"oldmode:22=077", [&] { EXPECT_EQ(RUmask(022, &old_mask, session_), 1); },
+       "_cmd:30=llf_umask mode:22=12000000"},
+      {"filename:30=/tmp1", [&] { EXPECT_EQ(RTempnam(name, sizeof name, session_), 1); },
+       "_cmd:30=llf_tmpnam"},
   };
-  std::vector<ParamRecord> answers;
+  std::vector<std::string> answers;
   for (const auto& s : steps) answers.push_back(s.answer);
   start(answers);
   for (const auto& s : steps) s.call();
@@ -166,30 +136,24 @@ TEST_F(Remote, RequestsCarryTheirCommandAndParameters) {
 TEST_F(Remote, ReadCopiesNoMoreThanTheBufferOrTheReplyHolds) {
   const struct {
     const char* what;
-    int size;          // the reply's "size"; -99 leaves it out
-    const char* data;  // the reply's "data"; null leaves it out
-    int32_t asked;     // the caller's size
+    const char* reply;
+    int32_t asked;  // the caller's size
     int32_t result;
   } cases[] = {
-      {"whole reply", 5, "hello", 16, 5},
-      {"buffer smaller than the reply", 5, "hello", 3, 3},
-      {"size exactly the buffer", 5, "hello", 5, 5},
-      {"end of file", 0, nullptr, 16, 0},
-      {"bytes claimed but not sent", 4, nullptr, 16, -1},
-      {"neither size nor data", -99, nullptr, 16, -1},
-      {"data without size", -99, "hello", 16, 5},
-      {"size beyond the data", 9, "hello", 16, 5},
-      {"size short of the data", 2, "hello", 16, 2},
-      {"negative size", -1, "hello", 16, -1},
+      {"whole reply", "size:12=5 data:40=hello", 16, 5},
+      {"buffer smaller than the reply", "size:12=5 data:40=hello", 3, 3},
+      {"size exactly the buffer", "size:12=5 data:40=hello", 5, 5},
+      {"end of file", "size:12=0", 16, 0},
+      {"bytes claimed but not sent", "size:12=4", 16, -1},
+      {"neither size nor data", "", 16, -1},
+      {"data without size", "data:40=hello", 16, 5},
+      {"size beyond the data", "size:12=9 data:40=hello", 16, 5},
+      {"size short of the data", "size:12=2 data:40=hello", 16, 2},
+      {"negative size", "size:12=-1 data:40=hello", 16, -1},
   };
-  std::vector<ParamRecord> answers{reply([](ParamRecord& r) { r.setInt32("fd", 1); })};
-  for (const auto& c : cases) {
-    answers.push_back(reply([&](ParamRecord& r) {
-      if (c.size != -99) r.setInt32("size", c.size);
-      if (c.data != nullptr) r.setBinary("data", c.data, static_cast<uint32_t>(strlen(c.data)));
-    }));
-  }
-  answers.push_back(okReply(23006, "gone"));
+  std::vector<std::string> answers{"fd:12=1"};
+  for (const auto& c : cases) answers.push_back(c.reply);
+  answers.push_back("error:12=23006 errstr:30=gone");
   start(answers);
   RFileHandle* file = ROpen("/f", 0, session_);
   ASSERT_NE(file, nullptr);
@@ -199,9 +163,7 @@ TEST_F(Remote, ReadCopiesNoMoreThanTheBufferOrTheReplyHolds) {
     memset(buffer, '#', sizeof buffer);
     EXPECT_EQ(RRead(file, buffer, c.asked), c.result) << c.what;
     const int copied = c.result > 0 ? c.result : 0;
-    if (copied > 0) {
-      EXPECT_EQ(std::string(buffer, copied), std::string(c.data, copied)) << c.what;
-    }
+    EXPECT_EQ(std::string(buffer, copied), std::string("hello", copied)) << c.what;
     for (int i = copied; i < 16; ++i) ASSERT_EQ(buffer[i], '#') << c.what << " byte " << i;
   }
   char buffer[4];
@@ -230,12 +192,10 @@ TEST_F(Remote, TextAnswersFillTheBufferOnlyWhenTheyFitWithTheirNul) {
       {"/abcdefg", 9, 1}, {nullptr, 1, 1},  // the empty text still needs its NUL
       {nullptr, 0, 0},
   };
-  std::vector<ParamRecord> answers;
+  std::vector<std::string> answers;
   for (const char* name : {"filename", "realpath", "data"}) {
     for (const auto& c : cases) {
-      answers.push_back(reply([&](ParamRecord& r) {
-        if (c.answer != nullptr) r.setString(name, c.answer);
-      }));
+      answers.push_back(c.answer ? std::string(name) + ":30=" + c.answer : "");
     }
   }
   start(answers);
@@ -262,14 +222,8 @@ TEST_F(Remote, TextAnswersFillTheBufferOnlyWhenTheyFitWithTheirNul) {
 }
 
 TEST_F(Remote, ReadDirAdvancesOnlyAfterTheNameWasDelivered) {
-  auto entry = [](const char* name, int step) {
-    return reply([=](ParamRecord& r) {
-      if (name != nullptr) r.setString("file", name);
-      if (step >= 0) r.setInt32("offset", step);
-    });
-  };
-  start({reply([](ParamRecord& r) { r.setInt32("hdir", 5); }), entry("long-name", 1),
-         entry("long-name", 1), entry("b", 2), entry(nullptr, -1), entry(nullptr, 0)});
+  start({"hdir:12=5", "file:30=long-name offset:12=1", "file:30=long-name offset:12=1",
+         "file:30=b offset:12=2", "", "offset:12=0"});
   RDirHandle* dir = ROpenDir("/d", session_);
   ASSERT_NE(dir, nullptr);
   char small[4];
@@ -296,8 +250,7 @@ TEST_F(Remote, ReadDirAdvancesOnlyAfterTheNameWasDelivered) {
 }
 
 TEST_F(Remote, OpenDirWithoutADescriptorOpensNothing) {
-  start({reply(), reply([](ParamRecord& r) { r.setInt32("hdir", 0); }),
-         okReply(23006, "no such folder")});
+  start({"", "hdir:12=0", "error:12=23006 errstr:30=no-such-folder"});
   const size_t open_before = openDirs().size();
   EXPECT_EQ(ROpenDir("/d", session_), nullptr);
   EXPECT_EQ(ROpenDir("/d", session_), nullptr);
@@ -307,10 +260,8 @@ TEST_F(Remote, OpenDirWithoutADescriptorOpensNothing) {
 }
 
 TEST_F(Remote, ClosedHandlesAreGoneWhateverTheServerAnswers) {
-  start({reply([](ParamRecord& r) { r.setInt32("fd", 1); }),
-         reply([](ParamRecord& r) { r.setInt32("hdir", 2); }),
-         reply([](ParamRecord& r) { r.setInt32("fp", 3); }), okReply(23001, "busy"),
-         okReply(23001, "busy"), okReply(23001, "busy")});
+  start({"fd:12=1", "hdir:12=2", "fp:12=3", "error:12=23001 errstr:30=busy",
+         "error:12=23001 errstr:30=busy", "error:12=23001 errstr:30=busy"});
   RFileHandle* file = ROpen("/f", 0, session_);
   RDirHandle* dir = ROpenDir("/d", session_);
   RStreamHandle* stream = RFopen("/s", "r", session_);
@@ -349,45 +300,10 @@ TEST_F(Remote, ClosedHandlesAreGoneWhateverTheServerAnswers) {
   EXPECT_EQ(server_.requests().size(), sent_before);
 }
 
-// A club-disk session: kind 1, and nothing behind it that could send.
-class ClubStub : public Session {
- public:
-  ClubStub() : Session(kClub, "club.example", 22222, 2000) {}
-  bool signOn() override { return true; }
-  void setTimeout(int32_t) override {}
-  const char* getPath() override { return "/octa"; }
-  int32_t getMode() override { return 1; }
-  const char* getOpenUrl() override { return nullptr; }
-  const char* getMessage() override { return nullptr; }
-  bool getQuota(DiskSpaceInfo*) override { return false; }
-  bool makeFolder(const char*) override { return false; }
-  bool makeFolderIn(const char*, std::string&) override { return false; }
-  bool createFile(const char*) override { return false; }
-  bool deleteFile(const char*, int32_t) override { return false; }
-  bool renameFile(const char*, const char*) override { return false; }
-  bool moveFile(const char*, const char*) override { return false; }
-  bool copyFile(const char*, const char*) override { return false; }
-  int64_t getFileSize(const char*) override { return -1; }
-  uint32_t getBlockSize(const char*) override { return 0xFFFFFFFFu; }
-  bool getFileTime(const char*, int32_t*, int32_t*) override { return false; }
-  bool setFileTime(const char*, int32_t, int32_t) override { return false; }
-  bool getServerInfo(ServerInfo*) override { return false; }
-  bool remoteCommand(const char*, std::string&) override { return false; }
-  bool setFileExpireTime(const char*, const char*) override { return false; }
-  bool setFileDescription(const char*, const char*) override { return false; }
-  bool getFileInfo(const char*, int32_t, int32_t, std::vector<FileInfoItem>&) override {
-    return false;
-  }
-  bool getFileInfoEx(const char*, int32_t, int32_t, std::vector<FileInfoItem>&, int32_t) override {
-    return false;
-  }
-  bool download(TransferSpec*, int32_t*) override { return false; }
-  bool upload(TransferSpec*, int32_t*) override { return false; }
-  bool copyEx(CopyTarget*, TransferSpec*, int32_t*) override { return false; }
-};
-
 TEST(RemoteRefusals, ClubDiskAndUnknownSessionsFailBeforeAnythingIsSent) {
-  ZavelSession* club = sessionRegistry().add(std::make_unique<ClubStub>());
+  // A club-disk session (kind 1): it sends nothing until its first operation.
+  ZavelSession* club =
+      sessionRegistry().add(std::make_unique<OctaSession>("club.example", 22222, 2000, 1, 7001, 0));
   int not_a_session = 0;
   char buffer[8] = "intact";
   RStatRecord st{};
@@ -434,7 +350,7 @@ TEST(RemoteRefusals, ClubDiskAndUnknownSessionsFailBeforeAnythingIsSent) {
 }
 
 TEST_F(Remote, HandlesOfADestroyedSessionFailAsInvalid) {
-  start({reply([](ParamRecord& r) { r.setInt32("fd", 4); })});
+  start({"fd:12=4"});
   RFileHandle* file = ROpen("/f", 0, session_);
   ASSERT_NE(file, nullptr);
   zavel_DestroySession(session_);
@@ -451,14 +367,10 @@ TEST_F(Remote, HandlesOfADestroyedSessionFailAsInvalid) {
 }
 
 TEST_F(Remote, StatFillsWhatTheServerSendsAndKeepsTheRest) {
-  start({reply([](ParamRecord& r) {
-           r.setUInt64("st_ino", 0xFEDCBA9876543210ULL);
-           r.setUInt32("st_mode", 0100644);
-           r.setInt64("st_size", 6000000000LL);
-           r.setInt32("st_mtime", 1100000000);
-           r.setUInt32("st_gid", 0xFFFFFFFEu);
-         }),
-         okReply(23006, "missing")});
+  start(
+      {"st_ino:23=0xFEDCBA9876543210 st_mode:22=0100644 st_size:13=6000000000 "
+       "st_mtime:12=1100000000 st_gid:22=0xFFFFFFFE",
+       "error:12=23006 errstr:30=missing"});
   RStatRecord st;
   memset(&st, 0x5A, sizeof st);
   RStatRecord expected;
@@ -490,13 +402,12 @@ TEST_F(Remote, ModeTestsLookOnlyAtTheKindBits) {
       {0140755, 0, 0, 0},  // socket: has both of those bits
       {020666, 0, 0, 0},   // character device
   };
-  std::vector<ParamRecord> answers;
+  std::vector<std::string> answers;
   for (const auto& c : cases) {
-    for (int i = 0; i < 5; ++i)
-      answers.push_back(reply([&](ParamRecord& r) { r.setUInt32("st_mode", c.mode); }));
+    for (int i = 0; i < 5; ++i) answers.push_back("st_mode:22=" + std::to_string(c.mode));
   }
-  answers.push_back(okReply(23006, "missing"));
-  answers.push_back(reply());  // a stat that names no mode
+  answers.push_back("error:12=23006 errstr:30=missing");
+  answers.push_back("");  // a stat that names no mode
   start(answers);
   for (const auto& c : cases) {
     int32_t is_file = -1, is_dir = -1, is_link = -1;
@@ -527,16 +438,8 @@ TEST_F(Remote, ModeTestsLookOnlyAtTheKindBits) {
 }
 
 TEST_F(Remote, StreamPositionFollowsReadsWritesAndSeeks) {
-  auto sized = [](int32_t size, const char* data = nullptr) {
-    return reply([=](ParamRecord& r) {
-      r.setInt32("size", size);
-      if (data != nullptr) r.setBinary("data", data, static_cast<uint32_t>(strlen(data)));
-    });
-  };
-  start({reply([](ParamRecord& r) { r.setInt32("fp", 2); }), sized(5), sized(3, "abc"), sized(0),
-         sized(0), reply([](ParamRecord& r) { r.setInt64("size", 42); }),
-         okReply(23001, "bad seek"), sized(0),
-         reply([](ParamRecord& r) { r.setInt64("size", 1LL << 40); }), reply()});
+  start({"fp:12=2", "size:12=5", "size:12=3 data:40=abc", "size:12=0", "size:12=0", "size:13=42",
+         "error:12=23001 errstr:30=bad-seek", "size:12=0", "size:13=1099511627776", ""});
   RStreamHandle* s = RFopen("/s", "w+", session_);
   ASSERT_NE(s, nullptr);
   char buffer[8];

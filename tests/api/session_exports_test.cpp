@@ -32,73 +32,20 @@ ZavelSession* open(const FakeServer& server, const char* password = "") {
   return zavel_CreateSession("127.0.0.1", server.port(), "alice", password, kTimeout);
 }
 
-// Every handle-taking export with its failure value, as one call that reports whether
-// it gave exactly that value.
-const struct {
-  const char* name;
-  std::function<bool(ZavelSession*)> failsWithItsValue;
-} kHandleExports[] = {
-    {"DuplicateSession", [](ZavelSession* h) { return zavel_DuplicateSession(h) == nullptr; }},
-    {"SetSessionTimeout",
-     [](ZavelSession* h) {
-       zavel_SetSessionTimeout(h, 5);
-       return true;
-     }},
-    {"IsOCTASession", [](ZavelSession* h) { return zavel_IsOCTASession(h) == 0; }},
-    {"SetFileDescription",
-     [](ZavelSession* h) { return zavel_SetFileDescription(h, "/f", "d") == 0; }},
-    {"SetFileExpireTime",
-     [](ZavelSession* h) { return zavel_SetFileExpireTime(h, "/f", "e") == 0; }},
-    {"GetSessionPath", [](ZavelSession* h) { return zavel_GetSessionPath(h) == nullptr; }},
-    {"GetSessionMode", [](ZavelSession* h) { return zavel_GetSessionMode(h) == 0; }},
-    {"GetSessionOpenUrl", [](ZavelSession* h) { return zavel_GetSessionOpenUrl(h) == nullptr; }},
-    {"GetSessionMessage", [](ZavelSession* h) { return zavel_GetSessionMessage(h) == nullptr; }},
-    {"GetDiskSpace",
-     [](ZavelSession* h) {
-       DiskSpaceInfo d{7, 7, 7};
-       return zavel_GetDiskSpace(&d, h) == 0 && d.block == 7 && d.free == 7 && d.total == 7;
-     }},
-    {"MakeFolder", [](ZavelSession* h) { return zavel_MakeFolder("/a", h) == 0; }},
-    {"MakeFolder2",
-     [](ZavelSession* h) {
-       char buffer[8] = "intact";
-       return zavel_MakeFolder2("/a", buffer, sizeof buffer, h) == 0 &&
-              strcmp(buffer, "intact") == 0;
-     }},
-    {"CreateFile", [](ZavelSession* h) { return zavel_CreateFile("/a", h) == 0; }},
-    {"DeleteFile", [](ZavelSession* h) { return zavel_DeleteFile("/a", 1, h) == 0; }},
-    {"RenameFile", [](ZavelSession* h) { return zavel_RenameFile("/a", "/b", h) == 0; }},
-    {"MoveFile", [](ZavelSession* h) { return zavel_MoveFile("/a", "/b", h) == 0; }},
-    {"CopyFile", [](ZavelSession* h) { return zavel_CopyFile("/a", "/b", h) == 0; }},
-    {"GetFileSize", [](ZavelSession* h) { return zavel_GetFileSize("/a", h) == -1; }},
-    {"GetBlockSize", [](ZavelSession* h) { return zavel_GetBlockSize("/a", h) == 0xFFFFFFFFu; }},
-    {"GetFileTime",
-     [](ZavelSession* h) {
-       int32_t a = 3, w = 4;
-       return zavel_GetFileTime("/a", &a, &w, h) == 0 && a == 3 && w == 4;
-     }},
-    {"SetFileTime", [](ZavelSession* h) { return zavel_SetFileTime("/a", 1, 2, h) == 0; }},
-    {"GetServerInfo",
-     [](ZavelSession* h) {
-       ServerInfo info{};
-       return zavel_GetServerInfo(&info, h) == 0 && info.version[0] == '\0';
-     }},
-    {"OpenFileInfo",
-     [](ZavelSession* h) {
-       int32_t count = -3;
-       return zavel_OpenFileInfo("/", 63, 1, &count, h) == nullptr && count == -3;
-     }},
-    {"OpenFileInfoEx",
-     [](ZavelSession* h) {
-       int32_t count = -3;
-       return zavel_OpenFileInfoEx("/", 63, 1, &count, 0, h) == nullptr && count == -3;
-     }},
-    {"OpenCmd", [](ZavelSession* h) { return zavel_OpenCmd("ls", h) == nullptr; }},
-    {"DestroySession",
-     [](ZavelSession* h) {
-       zavel_DestroySession(h);
-       return true;
-     }},
+// A session on a fake server that signs it on and then answers the given replies in turn.
+class Signed : public ::testing::Test {
+ protected:
+  void start(const std::vector<ParamRecord>& replies) {
+    server_.answer(signOnReply());
+    for (const ParamRecord& r : replies) server_.answer(r);
+    server_.start();
+    session_ = open(server_);
+    ASSERT_NE(session_, nullptr);
+  }
+  void TearDown() override { zavel_DestroySession(session_); }
+
+  FakeServer server_;
+  ZavelSession* session_ = nullptr;
 };
 
 TEST(SessionExports, BadHandlesGiveTheFailureValueAnd24002) {
@@ -119,9 +66,47 @@ TEST(SessionExports, BadHandlesGiveTheFailureValueAnd24002) {
       {"destroyed", destroyed},
       {"unknown", reinterpret_cast<ZavelSession*>(&not_a_session)},
   };
+  // Every handle-taking export, reporting whether it gave exactly its failure value; what
+  // they would fill must stay as it was.
+  using H = ZavelSession*;
+  DiskSpaceInfo space{7, 7, 7};
+  char buffer[8] = "intact";
+  int32_t access = 3, write = 4, count = -3;
+  ServerInfo info{};
+  const struct {
+    const char* name;
+    std::function<bool(ZavelSession*)> failsWithItsValue;
+  } exports[] = {
+      {"DuplicateSession", [](H h) { return zavel_DuplicateSession(h) == nullptr; }},
+      {"SetSessionTimeout", [](H h) { return zavel_SetSessionTimeout(h, 5), true; }},
+      {"IsOCTASession", [](H h) { return zavel_IsOCTASession(h) == 0; }},
+      {"SetFileDescription", [](H h) { return zavel_SetFileDescription(h, "/f", "d") == 0; }},
+      {"SetFileExpireTime", [](H h) { return zavel_SetFileExpireTime(h, "/f", "e") == 0; }},
+      {"GetSessionPath", [](H h) { return zavel_GetSessionPath(h) == nullptr; }},
+      {"GetSessionMode", [](H h) { return zavel_GetSessionMode(h) == 0; }},
+      {"GetSessionOpenUrl", [](H h) { return zavel_GetSessionOpenUrl(h) == nullptr; }},
+      {"GetSessionMessage", [](H h) { return zavel_GetSessionMessage(h) == nullptr; }},
+      {"GetDiskSpace", [&](H h) { return zavel_GetDiskSpace(&space, h) == 0; }},
+      {"MakeFolder", [](H h) { return zavel_MakeFolder("/a", h) == 0; }},
+      {"MakeFolder2", [&](H h) { return zavel_MakeFolder2("/a", buffer, sizeof buffer, h) == 0; }},
+      {"CreateFile", [](H h) { return zavel_CreateFile("/a", h) == 0; }},
+      {"DeleteFile", [](H h) { return zavel_DeleteFile("/a", 1, h) == 0; }},
+      {"RenameFile", [](H h) { return zavel_RenameFile("/a", "/b", h) == 0; }},
+      {"MoveFile", [](H h) { return zavel_MoveFile("/a", "/b", h) == 0; }},
+      {"CopyFile", [](H h) { return zavel_CopyFile("/a", "/b", h) == 0; }},
+      {"GetFileSize", [](H h) { return zavel_GetFileSize("/a", h) == -1; }},
+      {"GetBlockSize", [](H h) { return zavel_GetBlockSize("/a", h) == 0xFFFFFFFFu; }},
+      {"GetFileTime", [&](H h) { return zavel_GetFileTime("/a", &access, &write, h) == 0; }},
+      {"SetFileTime", [](H h) { return zavel_SetFileTime("/a", 1, 2, h) == 0; }},
+      {"GetServerInfo", [&](H h) { return zavel_GetServerInfo(&info, h) == 0; }},
+      {"OpenFileInfo", [&](H h) { return !zavel_OpenFileInfo("/", 63, 1, &count, h); }},
+      {"OpenFileInfoEx", [&](H h) { return !zavel_OpenFileInfoEx("/", 63, 1, &count, 0, h); }},
+      {"OpenCmd", [](H h) { return zavel_OpenCmd("ls", h) == nullptr; }},
+      {"DestroySession", [](H h) { return zavel_DestroySession(h), true; }},
+  };
   const size_t live = sessionRegistry().size();
   for (const auto& h : handles) {
-    for (const auto& e : kHandleExports) {
+    for (const auto& e : exports) {
       zavel_SetLastError(0);
       zavel_SetLastErrStr("before");
       EXPECT_TRUE(e.failsWithItsValue(h.handle)) << e.name << " with a " << h.what << " handle";
@@ -129,6 +114,10 @@ TEST(SessionExports, BadHandlesGiveTheFailureValueAnd24002) {
       EXPECT_STREQ(zavel_GetLastErrStr(), "before") << e.name;
     }
   }
+  EXPECT_TRUE(space.block == 7 && space.free == 7 && space.total == 7);
+  EXPECT_STREQ(buffer, "intact");
+  EXPECT_TRUE(access == 3 && write == 4 && count == -3);
+  EXPECT_EQ(info.version[0], '\0');
   EXPECT_EQ(sessionRegistry().size(), live);
   // Nothing above reached the live session's server.
   EXPECT_EQ(server.requests().size(), 2u);
@@ -167,25 +156,20 @@ TEST(SessionExports, DuplicateSignsOnAnewWithTheCurrentTimeout) {
   zavel_DestroySession(copy);
 }
 
-TEST(SessionExports, MakeFolder2CopiesOnlyAPathThatFits) {
+TEST_F(Signed, MakeFolder2CopiesOnlyAPathThatFits) {
   const char* made = "/a/New";  // 6 bytes and a NUL
   const struct {
     uint32_t size;
     int32_t result;
     int32_t error;
   } cases[] = {{16, 1, 0}, {7, 1, 0}, {6, 0, 24003}, {1, 0, 24003}, {0, 0, 24003}};
-  FakeServer server;
-  server.answer(signOnReply());
   ParamRecord reply = okReply();
   reply.setString("path", made);
-  for (size_t i = 0; i < std::size(cases); ++i) server.answer(reply);
-  server.start();
-  ZavelSession* s = open(server);
-  ASSERT_NE(s, nullptr);
+  start(std::vector<ParamRecord>(std::size(cases), reply));
   for (const auto& c : cases) {
     char buffer[16];
     memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(zavel_MakeFolder2("/a", buffer, c.size, s), c.result) << c.size;
+    EXPECT_EQ(zavel_MakeFolder2("/a", buffer, c.size, session_), c.result) << c.size;
     EXPECT_EQ(zavel_GetLastError(), c.error) << c.size;
     if (c.result == 1) {
       EXPECT_STREQ(buffer, made);
@@ -195,7 +179,6 @@ TEST(SessionExports, MakeFolder2CopiesOnlyAPathThatFits) {
       for (char b : buffer) EXPECT_EQ(b, '#');
     }
   }
-  zavel_DestroySession(s);
 }
 
 ParamRecord listingReply() {
@@ -210,16 +193,20 @@ ParamRecord listingReply() {
   return r;
 }
 
-TEST(Listings, EntriesReadByIndexAndOutliveTheirSession) {
-  FakeServer server;
-  server.answer(signOnReply()).answer(listingReply()).start();
-  ZavelSession* s = open(server);
-  ASSERT_NE(s, nullptr);
-  int32_t count = -1;
-  ZavelFileInfoList* list = zavel_OpenFileInfo("/", ZAVEL_INFO_ALL, 1, &count, s);
+TEST_F(Signed, ListingEntriesReadByIndexAndOutliveTheirSession) {
+  start({okReply(23006, "no folder"), listingReply()});
+  const size_t before = enumerationTable().size();
+  int32_t count = 42;
+  EXPECT_EQ(zavel_OpenFileInfoEx("/nope", 63, 1, &count, 0, session_), nullptr);
+  EXPECT_EQ(count, 42);
+  EXPECT_EQ(zavel_GetLastError(), 23006);
+  EXPECT_EQ(enumerationTable().size(), before);  // a failed listing opens nothing
+
+  ZavelFileInfoList* list = zavel_OpenFileInfo("/", ZAVEL_INFO_ALL, 1, &count, session_);
   ASSERT_NE(list, nullptr);
   EXPECT_EQ(count, 2);
-  zavel_DestroySession(s);
+  zavel_DestroySession(session_);
+  session_ = nullptr;
 
   const ZavelFileInfo* docs = zavel_ReadFileInfo(list, 0);
   ASSERT_NE(docs, nullptr);
@@ -253,30 +240,13 @@ TEST(Listings, EntriesReadByIndexAndOutliveTheirSession) {
   EXPECT_EQ(zavel_CloseFileInfo(nullptr), 0);
 }
 
-TEST(Listings, FailedListingOpensNothing) {
-  FakeServer server;
-  server.answer(signOnReply()).answer(okReply(23006, "no folder")).start();
-  ZavelSession* s = open(server);
-  ASSERT_NE(s, nullptr);
-  const size_t before = enumerationTable().size();
-  int32_t count = 42;
-  EXPECT_EQ(zavel_OpenFileInfoEx("/nope", 63, 1, &count, 0, s), nullptr);
-  EXPECT_EQ(count, 42);
-  EXPECT_EQ(zavel_GetLastError(), 23006);
-  EXPECT_EQ(enumerationTable().size(), before);
-  zavel_DestroySession(s);
-}
-
-TEST(RemoteCommands, ResultTextLivesUntilClosed) {
+TEST_F(Signed, CommandResultTextLivesUntilClosed) {
   ParamRecord reply = okReply();
   reply.setInt32("retlen", 8);
   const char bytes[] = "first\0second";
   reply.setBinary("result", bytes, sizeof bytes);
-  FakeServer server;
-  server.answer(signOnReply()).answer(reply).start();
-  ZavelSession* s = open(server);
-  ASSERT_NE(s, nullptr);
-  const char* text = zavel_OpenCmd("uname", s);
+  start({reply});
+  const char* text = zavel_OpenCmd("uname", session_);
   ASSERT_NE(text, nullptr);
   EXPECT_STREQ(text, "first");
   EXPECT_EQ(zavel_GetCmd(text), text);
@@ -290,7 +260,6 @@ TEST(RemoteCommands, ResultTextLivesUntilClosed) {
   const char never[] = "not ours";
   EXPECT_EQ(zavel_CloseCmd(never), 0);
   EXPECT_EQ(zavel_CloseCmd(nullptr), 0);
-  zavel_DestroySession(s);
 }
 
 }  // namespace

@@ -46,13 +46,7 @@ std::string sha256(const fs::path& path) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
   EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
-  std::string hex;
-  for (unsigned int i = 0; i < length; ++i) {
-    char two[3];
-    snprintf(two, sizeof two, "%02x", digest[i]);
-    hex += two;
-  }
-  return hex;
+  return std::string(reinterpret_cast<char*>(digest), length);
 }
 
 // Every file below root by relative name with its digest; folders with an empty digest.
@@ -197,62 +191,46 @@ uint16_t closedPort() {
 }
 
 TEST_F(Cli, FailuresExitNonZeroWithTheLibrarysMessageAndNumber) {
-  const std::string port = std::to_string(server_.port());
+  const std::string port = std::to_string(server_.port()), gone = (local_ / "missing").string();
+  const std::string not_found = "file or directory not exist (23006)";
   const struct {
-    std::vector<std::string> args;
-    std::map<std::string, std::string> env;
+    std::vector<std::string> args;  // after --host and --port of the server
+    const char* password;           // nullptr: none given
     int status;
-    const char* message;
+    std::string message;
   } cases[] = {
-      {{"--host", "127.0.0.1", "--port", std::to_string(closedPort()), "--user", "tester", "ls"},
-       {{"ZAVEL_PASSWORD", "secret"}},
-       1,
-       "connect fail (21001)"},
-      {{"--host", server_.host(), "--port", port, "--user", "nobody", "ls"},
-       {{"ZAVEL_PASSWORD", "secret"}},
-       1,
-       "wrong id (22001)"},
-      {{"--host", server_.host(), "--port", port, "--user", "tester", "df"},
-       {{"ZAVEL_PASSWORD", "wrong"}},
-       1,
-       "wrong passwd (22002)"},
+      {{"--user", "nobody", "ls"}, "secret", 1, "wrong id (22001)"},
+      {{"--user", "tester", "df"}, "wrong", 1, "wrong passwd (22002)"},
       // The connection options may also follow the command.
-      {{"ls", "missing", "--host", server_.host(), "--port", port, "--user", "tester"},
-       {{"ZAVEL_PASSWORD", "secret"}},
+      {{"ls", "missing", "--user", "tester"}, "secret", 1, "zavel-cli: ls: missing: " + not_found},
+      {{"--user", "tester", "get", "missing", local_.string()},
+       "secret",
        1,
-       "zavel-cli: ls: missing: file or directory not exist (23006)"},
-      {{"--host", server_.host(), "--port", port, "--user", "tester", "get", "missing",
-        local_.string()},
-       {{"ZAVEL_PASSWORD", "secret"}},
-       1,
-       "/tester/missing: file or directory not exist (23006)"},
-      {{"--host", server_.host(), "--port", port, "--user", "tester", "stat", "missing"},
-       {{"ZAVEL_PASSWORD", "secret"}},
-       1,
-       "file or directory not exist (23006)"},
-      {{"--host", server_.host(), "--port", port, "--user", "tester", "cat", "missing"},
-       {{"ZAVEL_PASSWORD", "secret"}},
-       1,
-       "file or directory not exist (23006)"},
-      {{"--host", server_.host(), "--port", port, "--user", "tester", "rm", "missing"},
-       {{"ZAVEL_PASSWORD", "secret"}},
-       1,
-       "file or directory not exist (23006)"},
-      {{"--host", server_.host(), "--port", port, "--user", "tester", "put",
-        (local_ / "missing").string()},
-       {{"ZAVEL_PASSWORD", "secret"}},
-       1,
-       "no such file or folder"},
-      {{"--host", server_.host(), "--port", port, "ls"}, {}, 2, "needs --host and --user"},
-      {{"--host", server_.host(), "--port", port, "--user", "tester"}, {}, 2, "subcommand"},
-      {{"--club", "7", "ls"}, {}, 2, "--list-server"},
+       "/tester/missing: " + not_found},
+      {{"--user", "tester", "stat", "missing"}, "secret", 1, not_found},
+      {{"--user", "tester", "cat", "missing"}, "secret", 1, not_found},
+      {{"--user", "tester", "rm", "missing"}, "secret", 1, not_found},
+      {{"--user", "tester", "put", gone}, "secret", 1, "no such file or folder"},
+      {{"ls"}, nullptr, 2, "needs --host and --user"},
+      {{"--user", "tester"}, nullptr, 2, "subcommand"},
+  };
+  auto check = [](const CliResult& r, int status, const std::string& message) {
+    EXPECT_EQ(r.status, status) << message << ": " << r.err;
+    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "") << message;
   };
   for (const auto& c : cases) {
-    const CliResult r = runCli(c.args, c.env);
-    EXPECT_EQ(r.status, c.status) << c.message << ": " << r.err;
-    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-    EXPECT_EQ(r.out, "") << c.message;
+    std::vector<std::string> args = {"--host", server_.host(), "--port", port};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    std::map<std::string, std::string> env;
+    if (c.password) env["ZAVEL_PASSWORD"] = c.password;
+    check(runCli(args, env), c.status, c.message);
   }
+  check(runCli({"--host", "127.0.0.1", "--port", std::to_string(closedPort()), "--user", "tester",
+                "ls"},
+               {{"ZAVEL_PASSWORD", "secret"}}),
+        1, "connect fail (21001)");
+  check(runCli({"--club", "7", "ls"}), 2, "--list-server");
 }
 
 TEST_F(Cli, FileCommandsWorkOnTheDiskAndListingsShowIt) {

@@ -57,18 +57,19 @@ class TempDir : public ::testing::Test {
   }
   ~TempDir() override { fs::remove_all(root_); }
   fs::path root_;
+  TableLister lister_;
+  Plan plan_;
+  std::vector<std::string> notes_;
+  std::string error_;
 };
 
 using DownloadPlan = TempDir;
 
 TEST_F(DownloadPlan, AFolderBecomesItsFoldersThenItsFilesWithLocalTargetsInside) {
-  TableLister lister;
-  lister.table["/u/docs"] = {folder("/u/docs"), file("/u/docs/a.txt", 5), folder("/u/docs/sub"),
-                             file("/u/docs/b.bin", 70000)};
-  lister.table["/u/docs/sub"] = {folder("/u/docs/sub"), file("/u/docs/sub/c", 0)};
-  Plan plan;
-  std::string error;
-  ASSERT_TRUE(planDownload(lister, {"/u/docs"}, root_, &plan, &error)) << error;
+  lister_.table["/u/docs"] = {folder("/u/docs"), file("/u/docs/a.txt", 5), folder("/u/docs/sub"),
+                              file("/u/docs/b.bin", 70000)};
+  lister_.table["/u/docs/sub"] = {folder("/u/docs/sub"), file("/u/docs/sub/c", 0)};
+  ASSERT_TRUE(planDownload(lister_, {"/u/docs"}, root_, &plan_, &error_)) << error_;
 
   const struct {
     bool folder;
@@ -83,29 +84,27 @@ TEST_F(DownloadPlan, AFolderBecomesItsFoldersThenItsFilesWithLocalTargetsInside)
       {false, "docs/sub/c", "/u/docs/sub/c", root_ / "docs/sub/c", 0},
       {false, "docs/b.bin", "/u/docs/b.bin", root_ / "docs/b.bin", 70000},
   };
-  ASSERT_EQ(plan.items.size(), std::size(expected));
-  for (size_t i = 0; i < plan.items.size(); ++i) {
-    EXPECT_EQ(plan.items[i].folder, expected[i].folder) << i;
-    EXPECT_EQ(plan.items[i].relative, expected[i].relative) << i;
-    EXPECT_EQ(plan.items[i].remote, expected[i].remote) << i;
-    EXPECT_EQ(plan.items[i].local, expected[i].local) << i;
-    EXPECT_EQ(plan.items[i].size, expected[i].size) << i;
+  ASSERT_EQ(plan_.items.size(), std::size(expected));
+  for (size_t i = 0; i < plan_.items.size(); ++i) {
+    EXPECT_EQ(plan_.items[i].folder, expected[i].folder) << i;
+    EXPECT_EQ(plan_.items[i].relative, expected[i].relative) << i;
+    EXPECT_EQ(plan_.items[i].remote, expected[i].remote) << i;
+    EXPECT_EQ(plan_.items[i].local, expected[i].local) << i;
+    EXPECT_EQ(plan_.items[i].size, expected[i].size) << i;
   }
-  EXPECT_EQ(plan.bytes, 70005u);
+  EXPECT_EQ(plan_.bytes, 70005u);
 }
 
 TEST_F(DownloadPlan, OneSourceTakesTheDestinationsNameWhenThatIsNoFolder) {
-  TableLister lister;
-  lister.table["/u/a.txt"] = {file("/u/a.txt", 9)};
-  Plan plan;
-  std::string error;
-  ASSERT_TRUE(planDownload(lister, {"/u/a.txt"}, root_ / "renamed.txt", &plan, &error)) << error;
-  ASSERT_EQ(plan.items.size(), 1u);
-  EXPECT_EQ(plan.items[0].local, root_ / "renamed.txt");
+  lister_.table["/u/a.txt"] = {file("/u/a.txt", 9)};
+  ASSERT_TRUE(planDownload(lister_, {"/u/a.txt"}, root_ / "renamed.txt", &plan_, &error_))
+      << error_;
+  ASSERT_EQ(plan_.items.size(), 1u);
+  EXPECT_EQ(plan_.items[0].local, root_ / "renamed.txt");
 
   Plan two;
-  EXPECT_FALSE(planDownload(lister, {"/u/a.txt", "/u/a.txt"}, root_ / "nofolder", &two, &error));
-  EXPECT_NE(error.find("not a folder"), std::string::npos) << error;
+  EXPECT_FALSE(planDownload(lister_, {"/u/a.txt", "/u/a.txt"}, root_ / "nofolder", &two, &error_));
+  EXPECT_NE(error_.find("not a folder"), std::string::npos) << error_;
 }
 
 TEST_F(DownloadPlan, NamesThatLeaveTheListedFolderStopThePlan) {
@@ -133,21 +132,19 @@ TEST_F(DownloadPlan, NamesThatLeaveTheListedFolderStopThePlan) {
 }
 
 TEST_F(DownloadPlan, ClubEntriesAreReachedByKeyAndNamedByTheirRecord) {
-  TableLister lister;
-  lister.table["<7@>"] = {club("<7@>", 7, true, "사진"), club("<7@>/2004", 9, true, "2004"),
-                          club("<7@>/a.jpg", 8, false, "a.jpg", 300)};
-  lister.table["<9@>"] = {club("<9@>", 9, true, "2004"), club("<9@>/b.jpg", 11, false, "b.jpg", 4)};
-  Plan plan;
-  std::string error;
-  ASSERT_TRUE(planDownload(lister, {"<7@>"}, root_, &plan, &error)) << error;
-  ASSERT_EQ(plan.items.size(), 4u);
-  EXPECT_EQ(plan.items[0].local, root_ / "사진");
-  EXPECT_EQ(plan.items[1].remote, "<9@>");
-  EXPECT_EQ(plan.items[2].remote, "<11>");
-  EXPECT_EQ(plan.items[2].local, root_ / "사진/2004/b.jpg");
-  EXPECT_EQ(plan.items[3].remote, "<8>");
-  EXPECT_EQ(plan.items[3].relative, "사진/a.jpg");
-  EXPECT_EQ(plan.bytes, 304u);
+  lister_.table["<7@>"] = {club("<7@>", 7, true, "사진"), club("<7@>/2004", 9, true, "2004"),
+                           club("<7@>/a.jpg", 8, false, "a.jpg", 300)};
+  lister_.table["<9@>"] = {club("<9@>", 9, true, "2004"),
+                           club("<9@>/b.jpg", 11, false, "b.jpg", 4)};
+  ASSERT_TRUE(planDownload(lister_, {"<7@>"}, root_, &plan_, &error_)) << error_;
+  ASSERT_EQ(plan_.items.size(), 4u);
+  EXPECT_EQ(plan_.items[0].local, root_ / "사진");
+  EXPECT_EQ(plan_.items[1].remote, "<9@>");
+  EXPECT_EQ(plan_.items[2].remote, "<11>");
+  EXPECT_EQ(plan_.items[2].local, root_ / "사진/2004/b.jpg");
+  EXPECT_EQ(plan_.items[3].remote, "<8>");
+  EXPECT_EQ(plan_.items[3].relative, "사진/a.jpg");
+  EXPECT_EQ(plan_.bytes, 304u);
 }
 
 TEST_F(DownloadPlan, AListingThatNeverEndsStopsAtTheDepthLimit) {
@@ -169,12 +166,9 @@ TEST_F(DownloadPlan, AListingThatNeverEndsStopsAtTheDepthLimit) {
 }
 
 TEST_F(DownloadPlan, AListingErrorCarriesTheLibrarysMessage) {
-  TableLister lister;
-  lister.table["/u/d"] = {folder("/u/d"), folder("/u/d/gone")};
-  Plan plan;
-  std::string error;
-  EXPECT_FALSE(planDownload(lister, {"/u/d"}, root_, &plan, &error));
-  EXPECT_EQ(error, "/u/d/gone: file or directory not exist (23006)");
+  lister_.table["/u/d"] = {folder("/u/d"), folder("/u/d/gone")};
+  EXPECT_FALSE(planDownload(lister_, {"/u/d"}, root_, &plan_, &error_));
+  EXPECT_EQ(error_, "/u/d/gone: file or directory not exist (23006)");
 }
 
 using UploadPlan = TempDir;
@@ -189,34 +183,28 @@ TEST_F(UploadPlan, WalksFoldersInNameOrderAndLeavesOutWhatCannotBeSent) {
   fs::create_symlink(root_ / "src/a.txt", root_ / "src/link-to-file");
   ASSERT_EQ(::mkfifo((root_ / "src/pipe").c_str(), 0600), 0);
 
-  Plan plan;
-  std::vector<std::string> notes;
-  std::string error;
-  ASSERT_TRUE(planUpload({root_ / "src/"}, std::nullopt, &plan, &notes, &error)) << error;
+  ASSERT_TRUE(planUpload({root_ / "src/"}, std::nullopt, &plan_, &notes_, &error_)) << error_;
   std::vector<std::string> relative;
-  for (const PlanItem& i : plan.items) relative.push_back((i.folder ? "d " : "f ") + i.relative);
+  for (const PlanItem& i : plan_.items) relative.push_back((i.folder ? "d " : "f ") + i.relative);
   EXPECT_EQ(relative, (std::vector<std::string>{"d src", "f src/a.txt", "d src/b-sub",
                                                 "d src/b-sub/deeper", "f src/b-sub/deeper/x",
                                                 "f src/c.txt", "f src/link-to-file"}));
-  EXPECT_EQ(plan.bytes, 1u + 4 + 3 + 1);
-  ASSERT_EQ(notes.size(), 2u);
-  EXPECT_NE(notes[0].find("link-to-folder"), std::string::npos);
-  EXPECT_NE(notes[1].find("pipe"), std::string::npos);
+  EXPECT_EQ(plan_.bytes, 1u + 4 + 3 + 1);
+  ASSERT_EQ(notes_.size(), 2u);
+  EXPECT_NE(notes_[0].find("link-to-folder"), std::string::npos);
+  EXPECT_NE(notes_[1].find("pipe"), std::string::npos);
 }
 
 TEST_F(UploadPlan, ASingleSourceCanTakeAnotherNameAndAMissingOneFails) {
   std::ofstream(root_ / "f.bin") << "12345";
-  Plan plan;
-  std::vector<std::string> notes;
-  std::string error;
-  ASSERT_TRUE(planUpload({root_ / "f.bin"}, "g.bin", &plan, &notes, &error)) << error;
-  ASSERT_EQ(plan.items.size(), 1u);
-  EXPECT_EQ(plan.items[0].relative, "g.bin");
-  EXPECT_EQ(plan.items[0].size, 5u);
+  ASSERT_TRUE(planUpload({root_ / "f.bin"}, "g.bin", &plan_, &notes_, &error_)) << error_;
+  ASSERT_EQ(plan_.items.size(), 1u);
+  EXPECT_EQ(plan_.items[0].relative, "g.bin");
+  EXPECT_EQ(plan_.items[0].size, 5u);
 
   Plan missing;
-  EXPECT_FALSE(planUpload({root_ / "nope"}, std::nullopt, &missing, &notes, &error));
-  EXPECT_NE(error.find("no such file"), std::string::npos);
+  EXPECT_FALSE(planUpload({root_ / "nope"}, std::nullopt, &missing, &notes_, &error_));
+  EXPECT_NE(error_.find("no such file"), std::string::npos);
 }
 
 TEST(LocalName, IsTheLastNameEvenForTrailingSlashesAndDots) {

@@ -6,10 +6,11 @@
 #include <openssl/evp.h>
 #include <stdlib.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,14 +23,12 @@ namespace zavel::testing {
 inline constexpr int32_t kTestClub = 4242;
 inline constexpr int32_t kTestTimeout = 10000;
 
-// A list-server reply that reports success.
+// A list-server reply that reports success, or failure with a code and text.
 inline ParamRecord listReply() {
   ParamRecord r(kFlagScramble);
   r.setInt32("result", 0);
   return r;
 }
-
-// A list-server reply that reports a failure.
 inline ParamRecord listFailure(int32_t code, const char* text) {
   ParamRecord r(kFlagScramble);
   r.setInt32("result", 1);
@@ -46,6 +45,14 @@ inline ParamRecord entryReply(int64_t index, int32_t kind) {
   return r;
 }
 
+// Every request a fake server saw, one line each ("name:type=value ..."), once its script ran.
+inline std::vector<std::string> linesOf(FakeServer& server) {
+  EXPECT_TRUE(server.waitDone()) << "the client sent fewer requests than scripted";
+  std::vector<std::string> lines;
+  for (const ReceivedRequest& r : server.requests()) lines.push_back(wireText(r.record));
+  return lines;
+}
+
 // A list server that answers each request on a connection of its own, from a script.
 class ScriptedListServer {
  public:
@@ -55,14 +62,7 @@ class ScriptedListServer {
   }
   void start() { server_.start(); }
   uint16_t port() const { return server_.port(); }
-
-  // Every request seen, one line each ("name:type=value ..."), once the script has run.
-  std::vector<std::string> requests() {
-    EXPECT_TRUE(server_.waitDone()) << "the client sent fewer requests than scripted";
-    std::vector<std::string> lines;
-    for (const ReceivedRequest& r : server_.requests()) lines.push_back(wireText(r.record));
-    return lines;
-  }
+  std::vector<std::string> requests() { return linesOf(server_); }
   int connections() const { return server_.connectionsAccepted(); }
 
  private:
@@ -73,8 +73,8 @@ class ScriptedListServer {
 // not slept.
 class CountingOctaSession : public OctaSession {
  public:
-  explicit CountingOctaSession(uint16_t port, int32_t retries = 0, const char* host = "127.0.0.1")
-      : OctaSession(host, port, kTestTimeout, 2, kTestClub, retries) {
+  explicit CountingOctaSession(uint16_t port, int32_t retries = 0)
+      : OctaSession("127.0.0.1", port, kTestTimeout, 2, kTestClub, retries) {
     signOn();
   }
   int pauses = 0;
@@ -83,6 +83,26 @@ class CountingOctaSession : public OctaSession {
   void pauseBeforeRetry() override { ++pauses; }
 };
 
+// The requests a call sent, given the replies the list server answers with.
+inline std::vector<std::string> sent(const std::vector<ParamRecord>& replies,
+                                     const std::function<void(OctaSession&)>& call) {
+  ScriptedListServer server;
+  for (const ParamRecord& r : replies) server.answer(r);
+  server.start();
+  CountingOctaSession session(server.port());
+  call(session);
+  return server.requests();
+}
+
+// Every field of a club entry, to compare in one assertion.
+inline std::string entryText(const ClubEntry& e) {
+  std::ostringstream o;
+  o << e.itype << "," << e.jidx << "," << e.jpidx << "," << e.sname << "," << e.stime << ","
+    << e.jsize << "," << e.jfilenum << "," << e.jdirnum << "," << e.setime << "," << e.sdes << ","
+    << e.jtsize << "," << e.jdown << "," << e.icopy;
+  return o.str();
+}
+
 inline void resetErrorState() {
   zavel_SetLastError(0);
   zavel_SetLastErrStr("");
@@ -90,8 +110,7 @@ inline void resetErrorState() {
 
 // A port on which nothing listens any more.
 inline uint16_t closedPort() {
-  FakeServer probe;
-  return probe.port();
+  return FakeServer().port();
 }
 
 // A temporary folder, removed with everything in it.
@@ -105,8 +124,6 @@ class TempFolder {
     std::error_code ec;
     if (!path_.empty()) std::filesystem::remove_all(path_, ec);
   }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
   std::string file(const char* name) const { return (path_ / name).string(); }
 
  private:
@@ -114,8 +131,7 @@ class TempFolder {
 };
 
 inline void writeFile(const std::string& name, const std::string& bytes) {
-  std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(name, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 inline std::string readFile(const std::string& name) {
@@ -123,17 +139,27 @@ inline std::string readFile(const std::string& name) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Bytes that differ from place to place, so a piece read or written at the wrong offset shows.
+inline std::string patterned(size_t size, uint32_t seed = 2463534242u) {
+  std::string bytes(size, '\0');
+  for (char& c : bytes) {
+    seed ^= seed << 13;
+    seed ^= seed >> 17;
+    seed ^= seed << 5;
+    c = static_cast<char>(seed);
+  }
+  return bytes;
+}
+
 // The MD5 digest of bytes as lowercase hexadecimal digits.
 inline std::string md5Hex(const std::string& bytes) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
   EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr);
+  static const char kHex[] = "0123456789abcdef";
   std::string hex;
-  for (unsigned int i = 0; i < length; ++i) {
-    char two[3];
-    snprintf(two, sizeof two, "%02x", digest[i]);
-    hex += two;
-  }
+  for (unsigned int i = 0; i < length; ++i)
+    hex.append({kHex[digest[i] >> 4], kHex[digest[i] & 15]});
   return hex;
 }
 

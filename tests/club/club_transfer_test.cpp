@@ -9,30 +9,10 @@
 #include "session/standard_session.h"
 #include "tests/club/club_test_support.h"
 
-namespace zavel {
+namespace zavel::testing {
 namespace {
 
-using testing::CountingOctaSession;
-using testing::entryReply;
-using testing::FakeServer;
-using testing::listReply;
-using testing::md5Hex;
-using testing::okReply;
-using testing::readFile;
-using testing::resetErrorState;
-using testing::ScriptedListServer;
-using testing::TempFolder;
-using testing::wireText;
-using testing::writeFile;
-
 const std::string kBytes = "0123456789";
-
-std::vector<std::string> linesOf(FakeServer& server) {
-  EXPECT_TRUE(server.waitDone()) << "the file server script did not run to its end";
-  std::vector<std::string> lines;
-  for (const auto& r : server.requests()) lines.push_back(wireText(r.record));
-  return lines;
-}
 
 std::vector<uint8_t> bytesOf(const std::string& text) {
   return std::vector<uint8_t>(text.begin(), text.end());
@@ -92,7 +72,7 @@ TEST(ClubTransfer, DownloadOfAFolderFailsBeforeAnyFileServer) {
     ScriptedListServer list;
     list.answer(locatedFile(2)).start();
     CountingOctaSession session(list.port());
-    session.setFileServerPort(testing::closedPort());
+    session.setFileServerPort(closedPort());
     TransferSpec spec = specOf(path, nullptr, 10);
     EXPECT_FALSE(session.download(&spec, nullptr)) << path;
     EXPECT_EQ(zavel_GetLastError(), 17) << path;
@@ -126,96 +106,64 @@ TEST(ClubTransfer, UploadNegotiatesWithTheListServerAndReportsItsEnd) {
   };
   const std::string end = "_cmd:30=uploadend checksum:30=" + md5 + " jfidx:13=77 jfsize:13=10";
   const std::string cancelled = "_cmd:30=uploadend jfidx:13=77 jfsize:13=-2";
+  const ParamRecord s1 = startReply(1, -1, 3600), s6 = startReply(6, -1, 3600),
+                    s5 = startReply(5, -1, 3600);
   enum Files { kUpload, kFolderThenUpload, kRefusedSignOn, kNone };
+  // Kinds the list server answers: 1 new, 6 existing, 5 taken, 2 a folder, 0 refused.
   const struct {
     const char* what;
     int32_t truncate;
     std::vector<ParamRecord> starts;
-    std::vector<ParamRecord> after;  // list replies after the negotiation
+    int after;  // list replies after the negotiation
     Files files;
-    bool ok;
     int32_t error;
     std::vector<std::string> requests;
   } cases[] = {
-      {"new file",
-       0,
-       {startReply(1, -1, 3600)},
-       {listReply()},
-       kUpload,
-       true,
-       0,
-       {parent, start(3), end}},
-      {"existing file resumed",
-       0,
-       {startReply(6, -1, 3600), startReply(1, -1, 3600)},
-       {listReply()},
-       kUpload,
-       true,
-       0,
-       {parent, start(3), start(2), end}},
-      {"existing file overwritten",
-       1,
-       {startReply(6, -1, 3600), startReply(1, -1, 3600)},
-       {listReply()},
-       kUpload,
-       true,
-       0,
-       {parent, start(2), start(1), end}},
+      {"new file", 0, {s1}, 1, kUpload, 0, {parent, start(3), end}},
+      {"existing file resumed", 0, {s6, s1}, 1, kUpload, 0, {parent, start(3), start(2), end}},
+      {"existing file overwritten", 1, {s6, s1}, 1, kUpload, 0, {parent, start(2), start(1), end}},
       {"storage folder made first",
        0,
        {startReply(1, 9, 3600)},
-       {listReply(), listReply()},
+       2,
        kFolderThenUpload,
-       true,
        0,
        {parent, start(3), "_cmd:30=uploadmkdirend jpathidx:13=9", end}},
       {"notified every step",
        0,
        {startReply(1, -1, 0)},
-       {listReply(), listReply()},
+       2,
        kUpload,
-       true,
        0,
        {parent, start(3), "_cmd:30=uploadnotify jfidx:13=77 jfsize:13=10", end}},
       {"a folder by that name",
        0,
-       {startReply(5, -1, 3600), startReply(2, -1, 3600)},
-       {listReply()},
+       {s5, startReply(2, -1, 3600)},
+       1,
        kNone,
-       false,
        38,
        {parent, start(3), start(1), cancelled}},
       {"an unexpected kind",
        0,
-       {startReply(5, -1, 3600), startReply(7, -1, 3600)},
-       {listReply()},
+       {s5, startReply(7, -1, 3600)},
+       1,
        kNone,
-       false,
        37,
        {parent, start(3), start(1), cancelled}},
       {"refused outright",
        0,
        {startReply(0, -1, 3600)},
-       {listReply()},
+       1,
        kNone,
-       false,
        15,
        {parent, start(3), cancelled}},
-      {"file server refuses",
-       0,
-       {startReply(1, -1, 3600)},
-       {listReply()},
-       kRefusedSignOn,
-       false,
-       22001,
-       {parent, start(3), cancelled}},
-  };
+      {"file server refuses", 0, {s1}, 1, kRefusedSignOn, 22001, {parent, start(3), cancelled}}};
   for (const auto& c : cases) {
     resetErrorState();
     ScriptedListServer list;
     list.answer(entryReply(20, 2));
     for (const ParamRecord& r : c.starts) list.answer(r);
-    for (const ParamRecord& r : c.after) list.answer(r);
+    for (int i = 0; i < c.after; ++i) list.answer(listReply());
     list.start();
     FakeServer files;
     if (c.files == kFolderThenUpload) files.answer(okReply()).answer(okReply()).accept();
@@ -228,7 +176,7 @@ TEST(ClubTransfer, UploadNegotiatesWithTheListServerAndReportsItsEnd) {
 
     const char* own_destination = "/octa/a/new.bin";
     TransferSpec spec = specOf(local.c_str(), own_destination, kBytes.size(), c.truncate);
-    EXPECT_EQ(session.upload(&spec, nullptr), c.ok) << c.what;
+    EXPECT_EQ(session.upload(&spec, nullptr), c.error == 0) << c.what;
     EXPECT_EQ(zavel_GetLastError(), c.error) << c.what;
     EXPECT_EQ(spec.destination, own_destination) << c.what;
     EXPECT_EQ(list.requests(), c.requests) << c.what;
@@ -248,38 +196,41 @@ TEST(ClubTransfer, UploadNegotiatesWithTheListServerAndReportsItsEnd) {
   }
 }
 
-TEST(ClubTransfer, UploadThatTheListServerNeverHearsEndedIsAFailure) {
+TEST(ClubTransfer, UploadFailingAfterTheNegotiationFails) {
   TempFolder temp;
-  const std::string local = temp.file("up");
-  writeFile(local, kBytes);
-  ScriptedListServer list;
-  list.answer(entryReply(20, 2))
-      .answer(startReply(1, -1, 3600))
-      .answer(testing::listFailure(23006, "gone"))
-      .start();
-  FakeServer files;
-  files.answer(okReply()).answer(okReply()).receiveRaw(kBytes.size()).reply(okReply()).start();
-  CountingOctaSession session(list.port());
-  session.setFileServerPort(files.port());
-  TransferSpec spec = specOf(local.c_str(), "/a/new.bin", kBytes.size());
-  EXPECT_FALSE(session.upload(&spec, nullptr));
-  EXPECT_EQ(zavel_GetLastError(), 23006);
-  EXPECT_STREQ(zavel_GetLastErrStr(), "gone");
-}
-
-TEST(ClubTransfer, UploadWhoseLocalFileWillNotOpenTakesBackTheNewFile) {
-  TempFolder temp;
-  ScriptedListServer list;
-  list.answer(entryReply(20, 2)).answer(startReply(1, -1, 3600)).answer(listReply()).start();
-  FakeServer files;
-  files.answer(okReply()).start();
-  CountingOctaSession session(list.port());
-  session.setFileServerPort(files.port());
-  const std::string missing = temp.file("missing");
-  TransferSpec spec = specOf(missing.c_str(), "/a/new.bin", 10);
-  EXPECT_FALSE(session.upload(&spec, nullptr));
-  EXPECT_EQ(zavel_GetLastError(), 23002);
-  EXPECT_EQ(list.requests().back(), "_cmd:30=uploadend jfidx:13=77 jfsize:13=-2");
+  writeFile(temp.file("up"), kBytes);
+  // The list server never hears the end; the local file will not open, so the new file is
+  // taken back.
+  const struct {
+    const char* local;
+    ParamRecord end_reply;
+    int32_t error;
+    const char* text;
+    const char* last_request;
+  } cases[] = {
+      {"up", listFailure(23006, "gone"), 23006, "gone",
+       "_cmd:30=uploadend checksum:30=781e5e245d69b566979b86e28d23f2c7 jfidx:13=77 "
+       "jfsize:13=10"},
+      {"missing", listReply(), 23002, nullptr, "_cmd:30=uploadend jfidx:13=77 jfsize:13=-2"}};
+  for (const auto& c : cases) {
+    resetErrorState();
+    ScriptedListServer list;
+    list.answer(entryReply(20, 2)).answer(startReply(1, -1, 3600)).answer(c.end_reply).start();
+    FakeServer files;
+    files.answer(okReply());
+    if (c.text) files.answer(okReply()).receiveRaw(kBytes.size()).reply(okReply());
+    files.start();
+    CountingOctaSession session(list.port());
+    session.setFileServerPort(files.port());
+    const std::string local = temp.file(c.local);
+    TransferSpec spec = specOf(local.c_str(), "/a/new.bin", kBytes.size());
+    EXPECT_FALSE(session.upload(&spec, nullptr));
+    EXPECT_EQ(zavel_GetLastError(), c.error);
+    if (c.text) {
+      EXPECT_STREQ(zavel_GetLastErrStr(), c.text);
+    }
+    EXPECT_EQ(list.requests().back(), c.last_request);
+  }
 }
 
 struct Reports {
@@ -288,21 +239,23 @@ struct Reports {
 };
 
 TEST(ClubTransfer, CopyExFollowsTheDestinationKind) {
-  int user_value = 0;
   const char* own_source = "/octa/a/f.bin";
-  const char* own_destination = "/octa/b/copy.bin";
-  {
-    // Kind 0: nothing at all.
+  // Kind 0 is nothing at all, a folder is no source, any other kind than 0 to 3 is no copy.
+  const struct {
+    int32_t kind;
+    std::vector<ParamRecord> replies;
+    int32_t error;
+  } refused[] = {{0, {}, 777}, {1, {entryReply(5, 2)}, 17}, {7, {}, 24001}};
+  for (const auto& c : refused) {
     zavel_SetLastError(777);
-    ScriptedListServer list;
-    list.start();
-    CountingOctaSession session(list.port());
-    int32_t kind = 0;
-    TransferSpec spec = specOf(own_source, own_destination, 10);
+    int32_t kind = c.kind;
+    TransferSpec spec = specOf(own_source, "/octa/b/copy.bin", 10);
     spec.destinationKind = &kind;
-    EXPECT_FALSE(session.copyEx(nullptr, &spec, nullptr));
-    EXPECT_EQ(zavel_GetLastError(), 777);
-    EXPECT_TRUE(list.requests().empty());
+    EXPECT_EQ(
+        sent(c.replies, [&](OctaSession& s) { EXPECT_FALSE(s.copyEx(nullptr, &spec, nullptr)); })
+            .size(),
+        c.replies.size());
+    EXPECT_EQ(zavel_GetLastError(), c.error) << c.kind;
   }
   {
     // Kind 1: a copy the list server makes, reported once.
@@ -310,7 +263,8 @@ TEST(ClubTransfer, CopyExFollowsTheDestinationKind) {
     list.answer(entryReply(5, 1)).answer(entryReply(20, 2)).answer(listReply()).start();
     CountingOctaSession session(list.port());
     int32_t kind = 1;
-    TransferSpec spec = specOf(own_source, own_destination, 10);
+    int user_value = 0;
+    TransferSpec spec = specOf(own_source, "/octa/b/copy.bin", 10);
     spec.destinationKind = &kind;
     spec.userValue = &user_value;
     spec.progressCallback = &Reports::record;
@@ -328,17 +282,6 @@ TEST(ClubTransfer, CopyExFollowsTheDestinationKind) {
     EXPECT_EQ(Reports::seen[0].spec, &spec);
     EXPECT_EQ(Reports::seen[0].session,
               reinterpret_cast<ZavelSession*>(static_cast<Session*>(&session)));
-  }
-  {
-    // Kind 1 with a folder source.
-    ScriptedListServer list;
-    list.answer(entryReply(5, 2)).start();
-    CountingOctaSession session(list.port());
-    int32_t kind = 1;
-    TransferSpec spec = specOf(own_source, own_destination, 10);
-    spec.destinationKind = &kind;
-    EXPECT_FALSE(session.copyEx(nullptr, &spec, nullptr));
-    EXPECT_EQ(zavel_GetLastError(), 17);
   }
   {
     // Kind 2: the file's own server copies it to the target.
@@ -362,18 +305,6 @@ TEST(ClubTransfer, CopyExFollowsTheDestinationKind) {
               "istrunc:12=0 pass:30=pw port:12=9553 srcpath:30=/octa/b1/5 startpos:23=0 "
               "version:12=2");
   }
-  {
-    // Any other kind is no copy.
-    ScriptedListServer list;
-    list.start();
-    CountingOctaSession session(list.port());
-    int32_t kind = 7;
-    TransferSpec spec = specOf(own_source, own_destination, 10);
-    spec.destinationKind = &kind;
-    EXPECT_FALSE(session.copyEx(nullptr, &spec, nullptr));
-    EXPECT_EQ(zavel_GetLastError(), 24001);
-    EXPECT_TRUE(list.requests().empty());
-  }
 }
 
 TEST(ClubTransfer, PersonalDiskCopiesToAClubThroughAPreparedDestination) {
@@ -384,11 +315,11 @@ TEST(ClubTransfer, PersonalDiskCopiesToAClubThroughAPreparedDestination) {
   list.answer(entryReply(20, 2)).answer(prepared).answer(listReply()).start();
   FakeServer files;
   files.answer(okReply()).answer(okReply()).raw(position8(10)).reply(okReply()).start();
-  StandardSession session("127.0.0.1", files.port(), "alice", "", testing::kTestTimeout);
+  StandardSession session("127.0.0.1", files.port(), "alice", "", kTestTimeout);
   ASSERT_TRUE(session.signOn());
 
   int32_t kind = 3;
-  int32_t club = testing::kTestClub;
+  int32_t club = kTestClub;
   const char* own_destination = "/octa/a/new.bin";
   CopyTarget target{"127.0.0.1", list.port(), "member", "pw"};
   TransferSpec spec = specOf("/alice/f", own_destination, 10);
@@ -409,4 +340,4 @@ TEST(ClubTransfer, PersonalDiskCopiesToAClubThroughAPreparedDestination) {
 }
 
 }  // namespace
-}  // namespace zavel
+}  // namespace zavel::testing

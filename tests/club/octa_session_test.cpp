@@ -8,24 +8,18 @@
 
 #include "tests/club/club_test_support.h"
 
-namespace zavel {
+namespace zavel::testing {
 namespace {
 
-using testing::CountingOctaSession;
-using testing::entryReply;
-using testing::listReply;
-using testing::resetErrorState;
-using testing::ScriptedListServer;
+using Lines = std::vector<std::string>;
 
-// The requests a call sent, given the replies the list server answers with.
-std::vector<std::string> sent(const std::vector<ParamRecord>& replies,
-                              const std::function<void(OctaSession&)>& call) {
-  ScriptedListServer server;
-  for (const ParamRecord& r : replies) server.answer(r);
-  server.start();
-  CountingOctaSession session(server.port());
-  call(session);
-  return server.requests();
+// The info requests that resolve a path or an index, with the usual option.
+std::string byPath(const std::string& path, int64_t option = 538984512) {
+  return "_cmd:30=getfileinfofrompath iclubno:12=4242 ioption:12=" + std::to_string(option) +
+         " spath:30=" + path;
+}
+std::string byIndex(int64_t index) {
+  return "_cmd:30=getfileinfoopt ioption:12=538984512 jfidx:13=" + std::to_string(index);
 }
 
 ParamRecord withTime(ParamRecord r, const char* stime) {
@@ -33,182 +27,105 @@ ParamRecord withTime(ParamRecord r, const char* stime) {
   return r;
 }
 
-TEST(OctaSession, DeleteResolvesNamesButTakesIndexPathsAsTheyAre) {
-  const struct {
-    const char* path;
-    std::vector<ParamRecord> replies;
-    std::vector<std::string> requests;
-  } cases[] = {
-      {"<77@>", {listReply()}, {"_cmd:30=deletedir jdidx:13=77"}},
-      {"<12>", {listReply()}, {"_cmd:30=deletefile jfidx:13=12"}},
-      {"/octa/a/f",
-       {entryReply(5, 1), listReply()},
-       {"_cmd:30=getfileinfofrompath iclubno:12=4242 ioption:12=538984512 spath:30=/a/f",
-        "_cmd:30=deletefile jfidx:13=5"}},
-      {"/a/d/",
-       {entryReply(4294967297, 2), listReply()},
-       {"_cmd:30=getfileinfofrompath iclubno:12=4242 ioption:12=538984512 spath:30=/a/d",
-        "_cmd:30=deletedir jdidx:13=4294967297"}},
-  };
-  for (const auto& c : cases) {
-    bool ok = false;
-    EXPECT_EQ(sent(c.replies, [&](OctaSession& s) { ok = s.deleteFile(c.path, 1); }), c.requests)
-        << c.path;
-    EXPECT_TRUE(ok) << c.path;
+// A call, the replies the list server gives it, and the requests it must send.
+#define CALL(call) [](OctaSession& s) { return s.call; }
+struct Call {
+  std::function<bool(OctaSession&)> call;
+  std::vector<ParamRecord> replies;
+  Lines requests;
+  bool ok = true;
+  int32_t error = 0;
+};
+
+void expectCalls(const std::vector<Call>& cases) {
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const Call& c = cases[i];
+    resetErrorState();
+    bool ok = !c.ok;
+    EXPECT_EQ(sent(c.replies, [&](OctaSession& s) { ok = c.call(s); }), c.requests) << "row " << i;
+    EXPECT_EQ(ok, c.ok) << "row " << i;
+    EXPECT_EQ(zavel_GetLastError(), c.error) << "row " << i;
   }
+}
+
+TEST(OctaSession, DeleteResolvesNamesButTakesIndexPathsAsTheyAre) {
+  expectCalls({
+      {CALL(deleteFile("<77@>", 1)), {listReply()}, {"_cmd:30=deletedir jdidx:13=77"}},
+      {CALL(deleteFile("<12>", 1)), {listReply()}, {"_cmd:30=deletefile jfidx:13=12"}},
+      {CALL(deleteFile("/octa/a/f", 1)),
+       {entryReply(5, 1), listReply()},
+       {byPath("/a/f"), "_cmd:30=deletefile jfidx:13=5"}},
+      {CALL(deleteFile("/a/d/", 1)),
+       {entryReply(4294967297, 2), listReply()},
+       {byPath("/a/d"), "_cmd:30=deletedir jdidx:13=4294967297"}},
+  });
 }
 
 TEST(OctaSession, UnusablePathsFailWithSixBeforeAnyRequest) {
   const std::function<bool(OctaSession&)> calls[] = {
-      [](OctaSession& s) { return s.deleteFile("<0>", 0); },
-      [](OctaSession& s) { return s.deleteFile("abc", 0); },
-      [](OctaSession& s) { return s.deleteFile(nullptr, 0); },
+      CALL(deleteFile("<0>", 0)), CALL(deleteFile("abc", 0)), CALL(deleteFile(nullptr, 0)),
       // A name inside an index folder is no entry an index request can reach.
-      [](OctaSession& s) { return s.deleteFile("<77@>/x", 0); },
-      [](OctaSession& s) { return s.makeFolder("/"); },
-      [](OctaSession& s) { return s.makeFolder("<0@>/new"); },
-      [](OctaSession& s) { return s.renameFile("<12>", "<77@>"); },
-      [](OctaSession& s) { return s.moveFile("<12>", "<0@>"); },
-      [](OctaSession& s) { return s.copyFile("abc", "/b"); },
-      [](OctaSession& s) { return s.getFileSize("<x>") != -1; },
-      [](OctaSession& s) { return s.setFileDescription("", "d"); },
-  };
-  int i = 0;
-  for (const auto& call : calls) {
-    resetErrorState();
-    bool ok = true;
-    EXPECT_TRUE(sent({}, [&](OctaSession& s) { ok = call(s); }).empty()) << i;
-    EXPECT_FALSE(ok) << i;
-    EXPECT_EQ(zavel_GetLastError(), 6) << i;
-    ++i;
-  }
+      CALL(deleteFile("<77@>/x", 0)), CALL(makeFolder("/")), CALL(makeFolder("<0@>/new")),
+      CALL(renameFile("<12>", "<77@>")), CALL(moveFile("<12>", "<0@>")),
+      CALL(copyFile("abc", "/b")), [](OctaSession& s) { return s.getFileSize("<x>") != -1; },
+      CALL(setFileDescription("", "d"))};
+  std::vector<Call> cases;
+  for (const auto& call : calls) cases.push_back({call, {}, {}, false, 6});
+  expectCalls(cases);
 }
 
 TEST(OctaSession, MoveAndCopyResolveDestinationThenSource) {
-  const struct {
-    const char* what;
-    bool copy;
-    const char* source;
-    const char* folder;
-    std::vector<ParamRecord> replies;
-    bool ok;
-    int32_t error;
-    std::vector<std::string> requests;
-  } cases[] = {
-      {"copy of a folder",
-       true,
-       "/a/d",
-       "/b",
+  expectCalls({
+      {CALL(copyFile("/a/d", "/b")),
        {entryReply(20, 2), entryReply(10, 2)},
+       {byPath("/b"), byPath("/a/d")},
        false,
-       37,
-       {"_cmd:30=getfileinfofrompath iclubno:12=4242 ioption:12=538984512 spath:30=/b",
-        "_cmd:30=getfileinfofrompath iclubno:12=4242 ioption:12=538984512 spath:30=/a/d"}},
-      {"copy of an index folder",
-       true,
-       "<10@>",
-       "<20@>",
+       37},
+      {CALL(copyFile("<10@>", "<20@>")),
        {entryReply(20, 2), entryReply(10, 2)},
+       {byIndex(20), byIndex(10)},
        false,
-       37,
-       {"_cmd:30=getfileinfoopt ioption:12=538984512 jfidx:13=20",
-        "_cmd:30=getfileinfoopt ioption:12=538984512 jfidx:13=10"}},
-      {"copy of a file",
-       true,
-       "<11>",
-       "/b",
+       37},
+      {CALL(copyFile("<11>", "/b")),
        {entryReply(20, 2), entryReply(11, 1), listReply()},
-       true,
-       0,
-       {"_cmd:30=getfileinfofrompath iclubno:12=4242 ioption:12=538984512 spath:30=/b",
-        "_cmd:30=getfileinfoopt ioption:12=538984512 jfidx:13=11",
-        "_cmd:30=copyfile ioption:12=0 jfidx:13=11 jtidx:13=20"}},
-      {"move of a folder",
-       false,
-       "/a/d",
-       "<20@>",
+       {byPath("/b"), byIndex(11), "_cmd:30=copyfile ioption:12=0 jfidx:13=11 jtidx:13=20"}},
+      {CALL(moveFile("/a/d", "<20@>")),
        {entryReply(20, 2), entryReply(10, 2), listReply()},
-       true,
-       0,
-       {"_cmd:30=getfileinfoopt ioption:12=538984512 jfidx:13=20",
-        "_cmd:30=getfileinfofrompath iclubno:12=4242 ioption:12=538984512 spath:30=/a/d",
-        "_cmd:30=movedir jdidx:13=10 jtidx:13=20"}},
-      {"move of a file",
-       false,
-       "/a/f",
-       "/b",
+       {byIndex(20), byPath("/a/d"), "_cmd:30=movedir jdidx:13=10 jtidx:13=20"}},
+      {CALL(moveFile("/a/f", "/b")),
        {entryReply(20, 2), entryReply(11, 3), listReply()},
-       true,
-       0,
-       {"_cmd:30=getfileinfofrompath iclubno:12=4242 ioption:12=538984512 spath:30=/b",
-        "_cmd:30=getfileinfofrompath iclubno:12=4242 ioption:12=538984512 spath:30=/a/f",
-        "_cmd:30=movefile jfidx:13=11 jtidx:13=20"}},
-  };
-  for (const auto& c : cases) {
-    resetErrorState();
-    bool ok = !c.ok;
-    EXPECT_EQ(sent(c.replies,
-                   [&](OctaSession& s) {
-                     ok = c.copy ? s.copyFile(c.source, c.folder) : s.moveFile(c.source, c.folder);
-                   }),
-              c.requests)
-        << c.what;
-    EXPECT_EQ(ok, c.ok) << c.what;
-    EXPECT_EQ(zavel_GetLastError(), c.error) << c.what;
-  }
+       {byPath("/b"), byPath("/a/f"), "_cmd:30=movefile jfidx:13=11 jtidx:13=20"}},
+  });
 }
 
 TEST(OctaSession, RenameMakeFolderAndSettersPickTheRequestOfTheKind) {
-  ParamRecord club_root = entryReply(3, 0);
-  const struct {
-    const char* what;
-    std::function<bool(OctaSession&)> call;
-    std::vector<ParamRecord> replies;
-    std::vector<std::string> requests;
-  } cases[] = {
-      {"rename index file",
-       [](OctaSession& s) { return s.renameFile("<12>", "/x/new.txt"); },
+  expectCalls({
+      {CALL(renameFile("<12>", "/x/new.txt")),
        {listReply()},
        {"_cmd:30=renamefile jfidx:13=12 sname:30=new.txt"}},
-      {"rename named folder",
-       [](OctaSession& s) { return s.renameFile("/octa/d", "/octa/e"); },
+      {CALL(renameFile("/octa/d", "/octa/e")),
        {entryReply(9, 2), listReply()},
-       {"_cmd:30=getfileinfofrompath iclubno:12=4242 ioption:12=538984512 spath:30=/d",
-        "_cmd:30=renamedir jdidx:13=9 sname:30=e"}},
-      {"folder in a named parent",
-       [](OctaSession& s) { return s.makeFolder("/octa/a/new"); },
+       {byPath("/d"), "_cmd:30=renamedir jdidx:13=9 sname:30=e"}},
+      {CALL(makeFolder("/octa/a/new")),
        {entryReply(9, 2), listReply()},
-       {"_cmd:30=getfileinfofrompath iclubno:12=4242 ioption:12=2097152 spath:30=/a",
-        "_cmd:30=createdir jtidx:13=9 sname:30=new"}},
-      {"folder in the root",
-       [](OctaSession& s) { return s.makeFolder("/octa/new"); },
-       {club_root, listReply()},
-       {"_cmd:30=getfileinfofrompath iclubno:12=4242 ioption:12=2097152 spath:30=/",
-        "_cmd:30=createdir jtidx:13=3 sname:30=new"}},
-      {"folder in an index parent",
-       [](OctaSession& s) { return s.makeFolder("<77@>/new"); },
+       {byPath("/a", 2097152), "_cmd:30=createdir jtidx:13=9 sname:30=new"}},
+      {CALL(makeFolder("/octa/new")),
+       {entryReply(3, 0), listReply()},
+       {byPath("/", 2097152), "_cmd:30=createdir jtidx:13=3 sname:30=new"}},
+      {CALL(makeFolder("<77@>/new")),
        {listReply()},
        {"_cmd:30=createdir jtidx:13=77 sname:30=new"}},
-      {"expiry of an index folder",
-       [](OctaSession& s) { return s.setFileExpireTime("<77@>", "20050101"); },
+      {CALL(setFileExpireTime("<77@>", "20050101")),
        {listReply()},
        {"_cmd:30=setdirexpiretime jdidx:13=77 setime:30=20050101"}},
-      {"description of a named file",
-       [](OctaSession& s) { return s.setFileDescription("/f", "about"); },
+      {CALL(setFileDescription("/f", "about")),
        {entryReply(5, 1), listReply()},
-       {"_cmd:30=getfileinfofrompath iclubno:12=4242 ioption:12=538984512 spath:30=/f",
-        "_cmd:30=setfiledescription jfidx:13=5 sdes:30=about"}},
-      {"time of an index folder",
-       [](OctaSession& s) { return s.setFileTime("<77@>", 0, 1102951805); },
+       {byPath("/f"), "_cmd:30=setfiledescription jfidx:13=5 sdes:30=about"}},
+      {CALL(setFileTime("<77@>", 0, 1102951805)),
        {entryReply(77, 2), listReply()},
        {"_cmd:30=getdirinfoopt ioption:12=136316992 jdidx:13=77",
         "_cmd:30=setfiletime jfidx:13=77 stime:30=20041213153005"}},
-  };
-  for (const auto& c : cases) {
-    bool ok = false;
-    EXPECT_EQ(sent(c.replies, [&](OctaSession& s) { ok = c.call(s); }), c.requests) << c.what;
-    EXPECT_TRUE(ok) << c.what;
-  }
+  });
 }
 
 TEST(OctaSession, QuotaCountsKilobytesAndNeverGoesBelowZero) {
@@ -217,22 +134,18 @@ TEST(OctaSession, QuotaCountsKilobytesAndNeverGoesBelowZero) {
     int64_t used;
     uint32_t total;
     uint32_t free;
-  } cases[] = {
-      {100, 52428800, 102400, 51200},
-      {100, 200000000, 102400, 0},
-      {0, 0, 0, 0},
-      // Beyond 32 bits of kilobytes: the most that can be said.
-      {8388608, 1024, 0xFFFFFFFFu, 0xFFFFFFFFu},
-  };
+  } cases[] = {{100, 52428800, 102400, 51200},
+               {100, 200000000, 102400, 0},
+               {0, 0, 0, 0},
+               // Beyond 32 bits of kilobytes: the most that can be said.
+               {8388608, 1024, 0xFFFFFFFFu, 0xFFFFFFFFu}};
   for (const auto& c : cases) {
     ParamRecord reply = listReply();
     reply.setInt32("iquota", c.quota_mb);
     reply.setInt64("jsize", c.used);
     DiskSpaceInfo info{};
-    bool ok = false;
-    EXPECT_EQ(sent({reply}, [&](OctaSession& s) { ok = s.getQuota(&info); }),
-              std::vector<std::string>{"_cmd:30=getclubinfo iclubno:12=4242"});
-    ASSERT_TRUE(ok);
+    EXPECT_EQ(sent({reply}, [&](OctaSession& s) { ASSERT_TRUE(s.getQuota(&info)); }),
+              Lines{"_cmd:30=getclubinfo iclubno:12=4242"});
     EXPECT_EQ(info.block, 1024u);
     EXPECT_EQ(info.total, c.total) << c.quota_mb;
     EXPECT_EQ(info.free, c.free) << c.quota_mb;
@@ -243,12 +156,11 @@ TEST(OctaSession, QuotaCountsKilobytesAndNeverGoesBelowZero) {
 TEST(OctaSession, FileSizeAndTimeReadTheEntry) {
   ParamRecord big = entryReply(5, 1);
   big.setInt64("jsize", 3000000000);
-  resetErrorState();
   int64_t size = 0;
   EXPECT_EQ(sent({big}, [&](OctaSession& s) { size = s.getFileSize("<5@>"); }),
-            std::vector<std::string>{"_cmd:30=getfileinfoopt ioption:12=16960 jfidx:13=5"});
+            Lines{"_cmd:30=getfileinfoopt ioption:12=16960 jfidx:13=5"});
   EXPECT_EQ(size, 3000000000);
-
+  resetErrorState();
   sent({entryReply(5, 3)}, [&](OctaSession& s) { size = s.getFileSize("/f"); });
   EXPECT_EQ(size, -1);
   EXPECT_EQ(zavel_GetLastError(), 15);
@@ -260,7 +172,6 @@ TEST(OctaSession, FileSizeAndTimeReadTheEntry) {
   EXPECT_TRUE(ok);
   EXPECT_EQ(access, 1102951805);
   EXPECT_EQ(write, 1102951805);
-
   zavel_SetLastError(777);
   sent({withTime(entryReply(5, 1), "2004121315300")},
        [&](OctaSession& s) { ok = s.getFileTime("/f", &access, &write); });
@@ -294,12 +205,10 @@ TEST(OctaSession, InfoTypeSixtyThreeAsksForEverythingOfBothKinds) {
   file.setString("sname", "f.txt");
   file.setInt64("jsize", 3000000000);
   std::vector<FileInfoItem> items;
-  bool ok = false;
   EXPECT_EQ(
-      sent({file}, [&](OctaSession& s) { ok = s.getFileInfo("/octa/a/f.txt", 63, 1, items); }),
-      std::vector<std::string>{"_cmd:30=getfileinfofrompath iclubno:12=4242 "
-                               "ioption:12=698370880 spath:30=/a/f.txt"});
-  ASSERT_TRUE(ok);
+      sent({file},
+           [&](OctaSession& s) { ASSERT_TRUE(s.getFileInfo("/octa/a/f.txt", 63, 1, items)); }),
+      Lines{byPath("/a/f.txt", 698370880)});
   ASSERT_EQ(items.size(), 1u);
   EXPECT_EQ(items[0].name, "/octa/a/f.txt");  // as the caller wrote it
   EXPECT_EQ(items[0].size, 3000000000);
@@ -312,52 +221,40 @@ TEST(OctaSession, InfoTypeSixtyThreeAsksForEverythingOfBothKinds) {
 }
 
 TEST(OctaSession, ListingsPutAFoldersContentsBeforeTheFolder) {
-  const auto names = [](const std::vector<FileInfoItem>& items) {
-    std::vector<std::string> out;
-    for (const FileInfoItem& i : items) out.push_back(i.name + (i.type == 1 ? "@" : ""));
-    return out;
-  };
   const ParamRecord top = listingOf({{11, "a", 1}, {12, "s", 2}, {13, "b", 1}});
-  const ParamRecord inner = listingOf({{14, "c", 1}});
+  const std::string kAll = "_cmd:30=getfilelistopt ioption:12=698370880 jdidx:13=10";
+  // Files only: the folder half of the scope goes from the listing's mask.
   const struct {
-    const char* what;
     int32_t info_type;
     int32_t level;
     std::vector<ParamRecord> replies;
-    std::vector<std::string> names;
-    const char* list_request;
+    Lines names;
+    std::string list_request;
   } cases[] = {
-      {"one level",
-       63,
-       1,
-       {entryReply(10, 2), top},
-       {"<10@>@", "<10@>/a", "<10@>/s@", "<10@>/b"},
-       "_cmd:30=getfilelistopt ioption:12=698370880 jdidx:13=10"},
-      {"every level",
-       63,
+      {63, 1, {entryReply(10, 2), top}, {"<10@>@", "<10@>/a", "<10@>/s@", "<10@>/b"}, kAll},
+      {63,
        -1,
-       {entryReply(10, 2), top, inner},
+       {entryReply(10, 2), top, listingOf({{14, "c", 1}})},
        {"<10@>@", "<10@>/a", "<10@>/s/c", "<10@>/s@", "<10@>/b"},
-       "_cmd:30=getfilelistopt ioption:12=698370880 jdidx:13=10"},
-      // Files only: the folder half of the scope goes from the listing's mask.
-      {"files only",
-       1 | 4 | 8 | 16 | 32,
+       kAll},
+      {1 | 4 | 8 | 16 | 32,
        1,
        {entryReply(10, 2), listingOf({{11, "a", 1}})},
        {"<10@>@", "<10@>/a"},
-       "_cmd:30=getfilelistopt ioption:12=19264 jdidx:13=10"},
-  };
+       "_cmd:30=getfilelistopt ioption:12=19264 jdidx:13=10"}};
   for (const auto& c : cases) {
     std::vector<FileInfoItem> items;
-    bool ok = false;
     const auto requests = sent(c.replies, [&](OctaSession& s) {
-      ok = s.getFileInfo("<10@>", c.info_type, c.level, items);
+      ASSERT_TRUE(s.getFileInfo("<10@>", c.info_type, c.level, items));
     });
-    ASSERT_TRUE(ok) << c.what;
-    EXPECT_EQ(names(items), c.names) << c.what;
-    ASSERT_GE(requests.size(), 2u) << c.what;
-    EXPECT_EQ(requests[1], c.list_request) << c.what;
-    for (const FileInfoItem& i : items) ASSERT_NE(i.detail, nullptr) << c.what;
+    Lines names;
+    for (const FileInfoItem& i : items) {
+      names.push_back(i.name + (i.type == 1 ? "@" : ""));
+      EXPECT_NE(i.detail, nullptr) << i.name;
+    }
+    EXPECT_EQ(names, c.names) << c.level;
+    ASSERT_GE(requests.size(), 2u) << c.level;
+    EXPECT_EQ(requests[1], c.list_request) << c.level;
   }
 }
 
@@ -374,4 +271,4 @@ TEST(OctaSession, ASelfContainingFolderDoesNotListForever) {
 }
 
 }  // namespace
-}  // namespace zavel
+}  // namespace zavel::testing

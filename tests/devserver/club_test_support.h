@@ -26,8 +26,14 @@ class ClubTest : public ::testing::Test {
 
   ParamRecord call(const ParamRecord& request) { return listCall(server_, request); }
 
+  int32_t code(const ParamRecord& request) { return errorCodeOf(call(request)); }
+  ParamRecord clubInfo() { return call(Req("getclubinfo").i32("iclubno", kClub)); }
+  ParamRecord listing(int64_t folder, uint32_t mask = 0) {
+    return call(
+        Req("getfilelistopt").i32("ioption", static_cast<int32_t>(mask)).i64("jdidx", folder));
+  }
   int64_t root() {
-    const ParamRecord reply = call(Req("getclubinfo").i32("iclubno", kClub));
+    const ParamRecord reply = clubInfo();
     EXPECT_EQ(resultOf(reply), 0);
     return numberOf(reply, "jdidx");
   }

@@ -13,18 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class FileCommands : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(client_.connected());
-    client_.signOn();
-  }
-  fs::path disk(const std::string& rel = "") const { return server_.diskPath() / rel; }
-  int32_t run(const ParamRecord& request) { return errorOf(client_.call(request)); }
-
-  DevServerFixture server_;
-  TestClient client_{server_};
-};
+using FileCommands = SignedOnTest;
 
 TEST(SignOn, AnswersWithTheDiskOrTheReasonItCannot) {
   DevServerFixture server;
@@ -67,45 +56,31 @@ TEST(SignOn, ConnectionsBeyondTheLimitAreToldSoAndClosed) {
   DevServerFixture data;
   devserver::DevServerOptions options;
   options.data_dir = data.dataPath();
-  options.file = {"127.0.0.1", 0};
-  options.list = {"127.0.0.1", 0};
+  options.file = options.list = {"127.0.0.1", 0};
   options.max_connections = 1;
   devserver::DevServer server(options);
   std::string error;
   ASSERT_TRUE(server.start(&error)) << error;
-  Connection first, second;
-  ASSERT_TRUE(first.connect("127.0.0.1", server.filePort()));
-  ParamRecord reply(kFlagScramble);
-  ASSERT_GT(first.sendRecord(Req("setuser").s("id", "tester"), 10000), 0);
-  ASSERT_GT(first.receiveRecord(reply, 10000), 0);
-  EXPECT_EQ(errorOf(reply), 0);
-  ASSERT_TRUE(second.connect("127.0.0.1", server.filePort()));
-  ASSERT_GT(second.sendRecord(Req("setuser").s("id", "tester"), 10000), 0);
-  ASSERT_GT(second.receiveRecord(reply, 10000), 0);
-  EXPECT_EQ(errorOf(reply), kErrSessionLimit);
-  EXPECT_LT(second.receiveRecord(reply, 10000), 0);
-  // The first connection is untouched.
-  ASSERT_GT(first.sendRecord(Req("getquota"), 10000), 0);
-  ASSERT_GT(first.receiveRecord(reply, 10000), 0);
-  EXPECT_EQ(errorOf(reply), 0);
+  TestClient first("127.0.0.1", server.filePort()), second("127.0.0.1", server.filePort());
+  EXPECT_EQ(first.run(Req("setuser").s("id", "tester")), 0);
+  EXPECT_EQ(second.run(Req("setuser").s("id", "tester")), kErrSessionLimit);
+  EXPECT_EQ(errorOf(second.receive()), -1);
+  EXPECT_EQ(first.run(Req("getquota")), 0) << "the first connection is untouched";
 }
 
 TEST_F(FileCommands, FoldersAndFilesAreMadeOnceAndDeletedOnlyWhenEmptyOrForced) {
-  EXPECT_EQ(run(Req("createdir").s("fullpath", "/tester/문서")), 0);
-  EXPECT_TRUE(fs::is_directory(disk("문서")));
-  EXPECT_EQ(run(Req("createdir").s("fullpath", "/tester/문서")), kErrExists);
-  EXPECT_EQ(run(Req("createdir").s("fullpath", "/tester/none/x")), kErrNotExists);
-  EXPECT_EQ(run(Req("createfile").s("fullpath", "/tester/문서/메모 1.txt")), 0);
+  steps({{Req("createdir").s("fullpath", "/tester/문서"), 0},
+         {Req("createdir").s("fullpath", "/tester/문서"), kErrExists},
+         {Req("createdir").s("fullpath", "/tester/none/x"), kErrNotExists},
+         {Req("createfile").s("fullpath", "/tester/문서/메모 1.txt"), 0},
+         {Req("createfile").s("fullpath", "/tester/문서/메모 1.txt"), kErrExists},
+         {Req("deletefile").s("path", "/tester/문서"), kErrNotEmpty},
+         {Req("deletefile").s("path", "/tester/문서").s("opt", "other"), kErrNotEmpty}});
   EXPECT_TRUE(fs::is_regular_file(disk("문서/메모 1.txt")));
-  EXPECT_EQ(run(Req("createfile").s("fullpath", "/tester/문서/메모 1.txt")), kErrExists);
-
-  EXPECT_EQ(run(Req("deletefile").s("path", "/tester/문서")), kErrNotEmpty);
-  EXPECT_EQ(run(Req("deletefile").s("path", "/tester/문서").s("opt", "other")), kErrNotEmpty);
-  EXPECT_TRUE(fs::exists(disk("문서/메모 1.txt")));
-  EXPECT_EQ(run(Req("deletefile").s("path", "/tester/문서").s("opt", "force")), 0);
+  steps({{Req("deletefile").s("path", "/tester/문서").s("opt", "force"), 0},
+         {Req("deletefile").s("path", "/tester/문서"), kErrNotExists},
+         {Req("deletefile").s("path", "/tester").s("opt", "force"), kErrPermission}});
   EXPECT_FALSE(fs::exists(disk("문서")));
-  EXPECT_EQ(run(Req("deletefile").s("path", "/tester/문서")), kErrNotExists);
-  EXPECT_EQ(run(Req("deletefile").s("path", "/tester").s("opt", "force")), kErrPermission);
   EXPECT_TRUE(fs::exists(disk()));
 }
 
@@ -119,44 +94,39 @@ TEST_F(FileCommands, CreateDirInABasePathPicksTheNextFreeName) {
   EXPECT_EQ(run(Req("createdir").s("basepath", "/tester/plain")), kErrNotDirectory);
 }
 
+Req renaming(const std::string& from, const std::string& to) {
+  return std::move(Req("renamefile").s("oldpath", from).s("newpath", to));
+}
+Req copyOrMove(const char* cmd, const std::string& from, const std::string& to) {
+  return std::move(Req(cmd).s("srcpath", from).s("dirpath", to));
+}
+
 TEST_F(FileCommands, RenameMoveAndCopyNeverReplaceAndNeverNestAFolderInItself) {
   writeFile(disk("a/one.txt"), "one");
   writeFile(disk("a/deep/two.bin"), patternBytes(200000));
-  fs::create_directory(disk("b"));
   writeFile(disk("b/taken.txt"), "taken");
-
-  EXPECT_EQ(
-      run(Req("renamefile").s("oldpath", "/tester/a/one.txt").s("newpath", "/tester/b/taken.txt")),
-      kErrExists);
+  steps({{renaming("/tester/a/one.txt", "/tester/b/taken.txt"), kErrExists},
+         {renaming("/tester/a/one.txt", "/tester/a/1.txt"), 0},
+         {renaming("/tester/a", "/tester/a/deep/a"), kErrPermission},
+         {copyOrMove("copyfile", "/tester/a", "/tester/b"), 0},
+         {copyOrMove("copyfile", "/tester/a", "/tester/b"), kErrExists},
+         {copyOrMove("copyfile", "/tester/a", "/tester/a/deep"), kErrPermission},
+         {copyOrMove("copyfile", "/tester/a", "/tester/b/taken.txt"), kErrNotDirectory},
+         {copyOrMove("movefile", "/tester/a/1.txt", "/tester/b"), 0},
+         {copyOrMove("movefile", "/tester/a", "/tester/a/deep"), kErrPermission},
+         {copyOrMove("movefile", "/tester/gone", "/tester/b"), kErrNotExists}});
   EXPECT_EQ(readFile(disk("b/taken.txt")), "taken");
-  EXPECT_EQ(
-      run(Req("renamefile").s("oldpath", "/tester/a/one.txt").s("newpath", "/tester/a/1.txt")), 0);
-  EXPECT_EQ(readFile(disk("a/1.txt")), "one");
-  EXPECT_EQ(run(Req("renamefile").s("oldpath", "/tester/a").s("newpath", "/tester/a/deep/a")),
-            kErrPermission);
-
-  EXPECT_EQ(run(Req("copyfile").s("srcpath", "/tester/a").s("dirpath", "/tester/b")), 0);
   EXPECT_EQ(readFile(disk("b/a/deep/two.bin")), patternBytes(200000));
-  EXPECT_EQ(run(Req("copyfile").s("srcpath", "/tester/a").s("dirpath", "/tester/b")), kErrExists);
-  EXPECT_EQ(run(Req("copyfile").s("srcpath", "/tester/a").s("dirpath", "/tester/a/deep")),
-            kErrPermission);
-  EXPECT_EQ(run(Req("copyfile").s("srcpath", "/tester/a").s("dirpath", "/tester/b/taken.txt")),
-            kErrNotDirectory);
-
-  EXPECT_EQ(run(Req("movefile").s("srcpath", "/tester/a/1.txt").s("dirpath", "/tester/b")), 0);
+  EXPECT_EQ(readFile(disk("b/a/1.txt")), "one");
   EXPECT_EQ(readFile(disk("b/1.txt")), "one");
   EXPECT_FALSE(fs::exists(disk("a/1.txt")));
-  EXPECT_EQ(run(Req("movefile").s("srcpath", "/tester/a").s("dirpath", "/tester/a/deep")),
-            kErrPermission);
-  EXPECT_EQ(run(Req("movefile").s("srcpath", "/tester/gone").s("dirpath", "/tester/b")),
-            kErrNotExists);
 }
 
 TEST_F(FileCommands, SizesAndTimesReadBackWhatTheDiskHolds) {
   writeFile(disk("f.bin"), patternBytes(123457));
   const ParamRecord length = client_.call(Req("getlength").s("filename", "/tester/f.bin"));
   EXPECT_EQ(numberOf(length, "size"), 123457);
-  EXPECT_GT(numberOf(client_.call(Req("getblocksize").s("filename", "/tester/f.bin")), "size"), 0);
+  EXPECT_GT(number(Req("getblocksize").s("filename", "/tester/f.bin"), "size"), 0);
   EXPECT_EQ(run(Req("getlength").s("filename", "/tester/none")), kErrNotExists);
 
   EXPECT_EQ(run(Req("setfiletime")
@@ -219,9 +189,7 @@ TEST(Quota, ReportsKilobyteBlocksAndRefusesGrowthPastIt) {
   EXPECT_EQ(numberOf(quota, "total"), 1024);
   EXPECT_EQ(numberOf(quota, "free"), 1024 - 600);
   fs::create_directory(server.diskPath() / "b");
-  EXPECT_EQ(errorOf(client.call(
-                Req("copyfile").s("srcpath", "/tester/half.bin").s("dirpath", "/tester/b"))),
-            kErrDiskFull);
+  EXPECT_EQ(client.run(copyOrMove("copyfile", "/tester/half.bin", "/tester/b")), kErrDiskFull);
   EXPECT_FALSE(fs::exists(server.diskPath() / "b/half.bin"));
 }
 

@@ -29,7 +29,7 @@ std::set<std::string> withResult(std::set<std::string> names) {
 using ListServerIndex = ClubTest;
 
 TEST_F(ListServerIndex, ClubInfoGivesTheRootQuotaAndWhatTheDiskHolds) {
-  ParamRecord club = call(Req("getclubinfo").i32("iclubno", kClub));
+  ParamRecord club = clubInfo();
   ASSERT_EQ(resultOf(club), 0);
   EXPECT_EQ(errorCodeOf(club), 0);
   EXPECT_EQ(textOf(club, "errormsg"), "");
@@ -48,7 +48,7 @@ TEST_F(ListServerIndex, ClubInfoGivesTheRootQuotaAndWhatTheDiskHolds) {
   const int64_t b = makeDir(a, "b");
   addFile(a, "x.bin", patternBytes(1000));
   addFile(b, "y.bin", patternBytes(24));
-  club = call(Req("getclubinfo").i32("iclubno", kClub));
+  club = clubInfo();
   EXPECT_EQ(numberOf(club, "jsize"), 1024);
   EXPECT_EQ(numberOf(club, "jfilenum"), 2);
   EXPECT_EQ(numberOf(club, "jdirnum"), 2);
@@ -92,19 +92,14 @@ TEST_F(ListServerIndex, FailuresAnswerWithResultErrorCodeAndTextAlone) {
 }
 
 TEST_F(ListServerIndex, AnUnreadableRequestIsAnsweredAndTheConnectionGoesOn) {
-  Connection c;
-  ASSERT_TRUE(c.connect(server_.host().c_str(), server_.listPort()));
+  TestClient c(server_.host(), server_.listPort());
   // A text body must end in NUL; this one does not.
   ParamRecord bad(kFlagTextBody);
   bad.setBinary("x", "ab", 2);
-  ParamRecord reply(kFlagScramble);
-  ASSERT_GT(c.sendRecord(bad, 10000), 0);
-  ASSERT_GT(c.receiveRecord(reply, 10000), 0);
+  const ParamRecord reply = c.call(bad);
   EXPECT_EQ(resultOf(reply), 1);
   EXPECT_EQ(errorCodeOf(reply), 21003);
-  ASSERT_GT(c.sendRecord(Req("getclubinfo").i32("iclubno", kClub), 10000), 0);
-  ASSERT_GT(c.receiveRecord(reply, 10000), 0);
-  EXPECT_EQ(resultOf(reply), 0);
+  EXPECT_EQ(resultOf(c.call(Req("getclubinfo").i32("iclubno", kClub))), 0);
 }
 
 TEST_F(ListServerIndex, NamePathsAndIndexPathsReachTheSameEntries) {
@@ -152,55 +147,36 @@ TEST_F(ListServerIndex, InfoRepliesCarryExactlyTheFieldsTheMaskAsksFor) {
   const int64_t dir = makeDir(top, "dir");
   makeDir(dir, "inner");
   const int64_t file = addFile(dir, "f.bin", patternBytes(300));
+  const std::set<std::string> listed = {"jidx", "sname", "jsize", "stime", "itype"};
   struct Case {
-    const char* what;
-    const char* command;
+    bool dir_command;  // getdirinfoopt, else getfileinfoopt
     int64_t index;
     uint32_t mask;
     std::set<std::string> names;
   } cases[] = {
-      {"file, nothing asked", "getfileinfoopt", file, 0, {"jidx"}},
-      {"file, listing mask",
-       "getfileinfoopt",
+      {false, file, 0, {"jidx"}},
+      {false, file, kListingMask, listed},
+      {false, file, kLocateMask, {"jidx", "itype", "seip", "siip", "spath", "suserid"}},
+      {false,
        file,
-       kListingMask,
-       {"jidx", "sname", "jsize", "stime", "itype"}},
-      {"file, location",
-       "getfileinfoopt",
-       file,
-       kLocateMask,
-       {"jidx", "itype", "seip", "siip", "spath", "suserid"}},
-      {"file, file-only fields",
-       "getfileinfoopt",
-       file,
-       0x2000 | 0x400 | 0x1000 | 0x8000 | 0x80,
+       0x2000 | 0x400 | 0x1000 | 0x8000 | 0x80,  // file-only fields
        {"jidx", "jdown", "jtsize", "setime", "sdes", "jpidx"}},
-      {"file, club by folder bit", "getfileinfoopt", file, 0x80000000, {"jidx", "iclubno"}},
-      {"folder, listing mask",
-       "getfileinfoopt",
-       dir,
-       kListingMask,
-       {"jidx", "sname", "jsize", "stime", "itype"}},
-      {"folder, counts",
-       "getfileinfoopt",
-       dir,
-       0x2000000 | 0x4000000,
-       {"jidx", "jfilenum", "jdirnum"}},
-      {"folder info reads folder bits only", "getdirinfoopt", dir, 0xFFFF, {"jidx"}},
-      {"folder info, folder bits",
-       "getdirinfoopt",
-       dir,
-       0x40000000 | 0x10000000 | 0x400000,
-       {"jidx", "sdes", "setime", "jpidx"}},
-      {"folder, location bits", "getfileinfoopt", dir, kLocateMask, {"jidx", "itype"}},
+      {false, file, 0x80000000, {"jidx", "iclubno"}},  // the club by a folder bit
+      {false, dir, kListingMask, listed},
+      {false, dir, 0x2000000 | 0x4000000, {"jidx", "jfilenum", "jdirnum"}},
+      {true, dir, 0xFFFF, {"jidx"}},  // folder info reads folder bits only
+      {true, dir, 0x40000000 | 0x10000000 | 0x400000, {"jidx", "sdes", "setime", "jpidx"}},
+      {false, dir, kLocateMask, {"jidx", "itype"}},  // no location for a folder
   };
-  for (const Case& c : cases) {
-    const bool dir_command = std::string(c.command) == "getdirinfoopt";
-    const ParamRecord reply = call(Req(c.command)
-                                       .i64(dir_command ? "jdidx" : "jfidx", c.index)
-                                       .i32("ioption", static_cast<int32_t>(c.mask)));
-    EXPECT_EQ(resultOf(reply), 0) << c.what;
-    EXPECT_EQ(namesOf(reply), withResult(c.names)) << c.what;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    const ParamRecord reply = c.dir_command
+                                  ? call(Req("getdirinfoopt")
+                                             .i64("jdidx", c.index)
+                                             .i32("ioption", static_cast<int32_t>(c.mask)))
+                                  : info(c.index, c.mask);
+    EXPECT_EQ(resultOf(reply), 0) << i;
+    EXPECT_EQ(namesOf(reply), withResult(c.names)) << i;
   }
 }
 
@@ -247,8 +223,7 @@ TEST_F(ListServerIndex, ListingsPutFoldersFirstAndKeepToTheScopeOfTheMask) {
       {0, {"Y", "z", "a.txt", "b.txt"}},
   };
   for (const Case& c : cases) {
-    const ParamRecord reply =
-        call(Req("getfilelistopt").i32("ioption", static_cast<int32_t>(c.mask)).i64("jdidx", dir));
+    const ParamRecord reply = listing(dir, c.mask);
     ASSERT_EQ(resultOf(reply), 0);
     ASSERT_EQ(numberOf(reply, "ifilecnt"), static_cast<int64_t>(c.names.size())) << c.mask;
     for (size_t i = 0; i < c.names.size(); ++i) {
@@ -256,8 +231,7 @@ TEST_F(ListServerIndex, ListingsPutFoldersFirstAndKeepToTheScopeOfTheMask) {
       EXPECT_EQ(textOf(reply, ("sname" + n).c_str()), c.names[i]) << c.mask;
     }
   }
-  const ParamRecord all = call(
-      Req("getfilelistopt").i32("ioption", static_cast<int32_t>(kListingMask)).i64("jdidx", dir));
+  const ParamRecord all = listing(dir, kListingMask);
   EXPECT_EQ(numberOf(all, "itype2"), 2);
   EXPECT_EQ(numberOf(all, "jidx2"), z);
   EXPECT_EQ(numberOf(all, "jsize2"), 5000);
@@ -273,8 +247,7 @@ TEST_F(ListServerIndex, ListingsPutFoldersFirstAndKeepToTheScopeOfTheMask) {
   EXPECT_EQ(textOf(all, "sdes4"), "");
   EXPECT_FALSE(all.has("sname5"));
 
-  const ParamRecord inside_z = call(
-      Req("getfilelistopt").i32("ioption", static_cast<int32_t>(kListingMask)).i64("jdidx", z));
+  const ParamRecord inside_z = listing(z, kListingMask);
   EXPECT_EQ(numberOf(inside_z, "ifilecnt"), 1);
   EXPECT_EQ(textOf(inside_z, "sname1"), "deep.bin");
 }
@@ -299,7 +272,7 @@ TEST_F(ListServerIndex, NamesThatWouldBreakPathsAreRefused) {
   }
   EXPECT_GT(makeDir(top, std::string(255, 'x')), 0);
   EXPECT_GT(makeDir(top, "사진 @ 2004 (1)"), 0);
-  const ParamRecord listed = call(Req("getfilelistopt").i32("ioption", 0).i64("jdidx", top));
+  const ParamRecord listed = listing(top);
   EXPECT_EQ(numberOf(listed, "ifilecnt"), 2);
 }
 
@@ -329,7 +302,7 @@ TEST_F(ListServerIndex, RenameMoveAndDeleteKeepTheTreeWhole) {
       {"folder into a sibling", Req("movedir").i64("jdidx", c).i64("jtidx", b), 0},
       {"file renamed", Req("renamefile").i64("jfidx", file).s("sname", "g.bin"), 0},
   };
-  for (const Case& k : cases) EXPECT_EQ(errorCodeOf(call(k.request)), k.code) << k.what;
+  for (const Case& k : cases) EXPECT_EQ(code(k.request), k.code) << k.what;
   EXPECT_EQ(numberOf(infoAt("/a/b/c", 0), "jidx"), c);
   EXPECT_EQ(numberOf(infoAt("/a/b/g.bin", 0), "jidx"), file);
 
@@ -337,7 +310,7 @@ TEST_F(ListServerIndex, RenameMoveAndDeleteKeepTheTreeWhole) {
   ASSERT_EQ(resultOf(call(Req("deletedir").i64("jdidx", a))), 0);
   for (int64_t gone : {a, b, c, file}) EXPECT_EQ(errorCodeOf(info(gone, 0)), 23006) << gone;
   EXPECT_FALSE(fs::exists(bytes));
-  EXPECT_EQ(numberOf(call(Req("getclubinfo").i32("iclubno", kClub)), "jsize"), 0);
+  EXPECT_EQ(numberOf(clubInfo(), "jsize"), 0);
 }
 
 TEST_F(ListServerIndex, TimesExpiriesAndDescriptionsAreCheckedAndKept) {
@@ -360,15 +333,13 @@ TEST_F(ListServerIndex, TimesExpiriesAndDescriptionsAreCheckedAndKept) {
   }
   EXPECT_EQ(textOf(info(file, 0x800), "stime"), "20040229000000");
   // Folders take a time through the same command.
-  ASSERT_EQ(errorCodeOf(call(Req("setfiletime").i64("jfidx", dir).s("stime", "20001231235959"))),
-            0);
+  ASSERT_EQ(code(Req("setfiletime").i64("jfidx", dir).s("stime", "20001231235959")), 0);
   EXPECT_EQ(textOf(info(dir, 0x8000000), "stime"), "20001231235959");
 
-  ASSERT_EQ(errorCodeOf(call(Req("setfiledescription").i64("jfidx", file).s("sdes", "설명"))), 0);
-  ASSERT_EQ(errorCodeOf(call(Req("setfileexpiretime").i64("jfidx", file).s("setime", "20051231"))),
-            0);
-  ASSERT_EQ(errorCodeOf(call(Req("setdirdescription").i64("jdidx", dir).s("sdes", "폴더"))), 0);
-  ASSERT_EQ(errorCodeOf(call(Req("setdirexpiretime").i64("jdidx", dir).s("setime", "never"))), 0);
+  ASSERT_EQ(code(Req("setfiledescription").i64("jfidx", file).s("sdes", "설명")), 0);
+  ASSERT_EQ(code(Req("setfileexpiretime").i64("jfidx", file).s("setime", "20051231")), 0);
+  ASSERT_EQ(code(Req("setdirdescription").i64("jdidx", dir).s("sdes", "폴더")), 0);
+  ASSERT_EQ(code(Req("setdirexpiretime").i64("jdidx", dir).s("setime", "never")), 0);
   const ParamRecord f = info(file, 0x8000 | 0x1000);
   EXPECT_EQ(textOf(f, "sdes"), "설명");
   EXPECT_EQ(textOf(f, "setime"), "20051231");
@@ -390,7 +361,7 @@ TEST_F(ListServerIndex, TimesExpiriesAndDescriptionsAreCheckedAndKept) {
       {"expiry too long",
        Req("setfileexpiretime").i64("jfidx", file).s("setime", std::string(65, '1')), 24001},
   };
-  for (const Bad& b : bad) EXPECT_EQ(errorCodeOf(call(b.request)), b.code) << b.what;
+  for (const Bad& b : bad) EXPECT_EQ(code(b.request), b.code) << b.what;
   EXPECT_EQ(textOf(info(file, 0x8000), "sdes"), "설명") << "a refused change leaves the old text";
 }
 
@@ -417,7 +388,7 @@ TEST_F(ListServerIndex, ConcurrentRequestsEachGetAnIndexOfTheirOwn) {
       all.insert(index);
     }
   EXPECT_EQ(all.size(), static_cast<size_t>(kThreads * kEach));
-  EXPECT_EQ(numberOf(call(Req("getclubinfo").i32("iclubno", kClub)), "jdirnum"), kThreads * kEach);
+  EXPECT_EQ(numberOf(clubInfo(), "jdirnum"), kThreads * kEach);
 }
 
 TEST_F(ListServerIndex, TheIndexOutlivesARestartAndNeverHandsAnIndexOutTwice) {
@@ -430,18 +401,12 @@ TEST_F(ListServerIndex, TheIndexOutlivesARestartAndNeverHandsAnIndexOutTwice) {
 
   devserver::DevServerOptions options;
   options.data_dir = server_.dataPath();
-  options.file = {"127.0.0.1", 0};
-  options.list = {"127.0.0.1", 0};
+  options.file = options.list = {"127.0.0.1", 0};
   devserver::DevServer again(options);
   std::string error;
   ASSERT_TRUE(again.start(&error)) << error;
   auto ask = [&](const ParamRecord& request) {
-    ParamRecord reply(kFlagScramble);
-    Connection c;
-    EXPECT_TRUE(c.connect("127.0.0.1", again.listPort()));
-    EXPECT_GT(c.sendRecord(request, 10000), 0);
-    EXPECT_GT(c.receiveRecord(reply, 10000), 0);
-    return reply;
+    return testing::ask("127.0.0.1", again.listPort(), request);
   };
   EXPECT_EQ(numberOf(ask(Req("getclubinfo").i32("iclubno", kClub)), "jdidx"), top);
   EXPECT_EQ(numberOf(ask(Req("getfileinfofrompath")

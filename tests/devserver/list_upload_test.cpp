@@ -1,7 +1,6 @@
 // Club uploads, copies and downloads: the list server's negotiation and index together
 // with the file server that moves the bytes under the storage account.
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 #include <unistd.h>
 
 #include "tests/devserver/club_test_support.h"
@@ -14,34 +13,6 @@ namespace fs = std::filesystem;
 constexpr uint32_t kLocateMask = 0x1e4040;
 constexpr uint32_t kSizes = 0x200 | 0x400;
 
-std::string sha256(const std::string& bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
-  return std::string(reinterpret_cast<char*>(digest), length);
-}
-
-// File-server transfers as the club client's temporary sessions run them.
-int32_t uploadBytes(TestClient& c, const std::string& path, uint64_t start,
-                    const std::string& bytes, int32_t truncate) {
-  const int32_t opening = errorOf(c.call(Req("upload")
-                                             .s("path", path)
-                                             .u64("startpos", start)
-                                             .u64("endpos", start + bytes.size())
-                                             .i32("istrunc", truncate)));
-  if (opening != 0) return opening;
-  if (!c.sendRaw(bytes.data(), bytes.size())) return -1;
-  return errorOf(c.receive());
-}
-
-std::string downloadBytes(TestClient& c, const std::string& path, uint64_t size) {
-  if (errorOf(c.call(Req("download").s("path", path).u64("startpos", 0).u64("endpos", size))) != 0)
-    return "<refused>";
-  std::string bytes = c.receiveRaw(size);
-  if (errorOf(c.receive()) != 0) return "<failed>";
-  return bytes;
-}
-
 class ClubUploads : public ClubTest {
  protected:
   using ClubTest::ClubTest;
@@ -53,7 +24,7 @@ class ClubUploads : public ClubTest {
     if (folder == -1) return;
     TestClient octa(server_);
     octa.signOn(DevServerFixture::kClubStorageUser);
-    const int32_t made = errorOf(octa.call(Req("createdir").s("fullpath", textOf(start, "sdir"))));
+    const int32_t made = octa.run(Req("createdir").s("fullpath", textOf(start, "sdir")));
     EXPECT_TRUE(made == 0 || made == 23005) << made;
     EXPECT_EQ(resultOf(call(Req("uploadmkdirend").i64("jpathidx", folder))), 0);
   }
@@ -76,8 +47,7 @@ TEST_F(ClubUploads, UploadStartAnswersTheKindsTheNegotiationExpects) {
   EXPECT_EQ(textOf(first, "seip"), server_.host());
   EXPECT_EQ(textOf(first, "siip"), server_.host());
   EXPECT_GT(numberOf(first, "inotifytime"), 0);
-  EXPECT_EQ(errorCodeOf(call(Req("uploadmkdirend").i64("jpathidx", numberOf(first, "jpathidx")))),
-            23006)
+  EXPECT_EQ(code(Req("uploadmkdirend").i64("jpathidx", numberOf(first, "jpathidx"))), 23006)
       << "a folder reported made before it exists";
   makeStorageFolder(first);
   const ParamRecord second = uploadStart(top, "second.bin", 10, 3);
@@ -135,7 +105,7 @@ TEST_F(ClubUploads, AnInterruptedUploadResumesThroughTheFileServerAndDownloadsIn
   {
     TestClient octa(server_);
     octa.signOn(DevServerFixture::kClubStorageUser);
-    ASSERT_EQ(uploadBytes(octa, path, 0, bytes.substr(0, 100000), 0), 0);
+    ASSERT_EQ(upload(octa, path, 0, bytes.substr(0, 100000)).final, 0);
   }
   // A report ahead of the stored bytes does not make the file look longer than it is.
   EXPECT_EQ(resultOf(call(Req("uploadnotify").i64("jfidx", index).i64("jfsize", 250000))), 0);
@@ -156,11 +126,11 @@ TEST_F(ClubUploads, AnInterruptedUploadResumesThroughTheFileServerAndDownloadsIn
   {
     TestClient octa(server_);
     octa.signOn(DevServerFixture::kClubStorageUser);
-    ASSERT_EQ(uploadBytes(octa, path, from, bytes.substr(from), 0), 0);
+    ASSERT_EQ(upload(octa, path, from, bytes.substr(from)).final, 0);
   }
   ASSERT_EQ(resultOf(end(index, 300000)), 0);
   EXPECT_EQ(numberOf(infoAt("/movie.bin", kSizes), "jsize"), 300000);
-  EXPECT_EQ(errorCodeOf(call(Req("uploadnotify").i64("jfidx", index).i64("jfsize", 1))), 24004)
+  EXPECT_EQ(code(Req("uploadnotify").i64("jfidx", index).i64("jfsize", 1)), 24004)
       << "no upload is running any more";
 
   // A download finds the bytes where the list server says they are.
@@ -168,7 +138,7 @@ TEST_F(ClubUploads, AnInterruptedUploadResumesThroughTheFileServerAndDownloadsIn
   ASSERT_EQ(textOf(where, "seip"), server_.host());
   TestClient reader(server_);
   reader.signOn(textOf(where, "suserid").c_str());
-  EXPECT_EQ(sha256(downloadBytes(reader, textOf(where, "spath"), 300000)), sha256(bytes));
+  EXPECT_EQ(sha256(download(reader, textOf(where, "spath"), 0, 300000).data), sha256(bytes));
 }
 
 TEST_F(ClubUploads, AnUploadEndedWithANegativeSizeLeavesNoNewFileBehind) {
@@ -191,9 +161,9 @@ TEST_F(ClubUploads, AnUploadEndedWithANegativeSizeLeavesNoNewFileBehind) {
     ASSERT_EQ(resultOf(end(kept, size)), 0) << size;
     EXPECT_EQ(numberOf(info(kept, kSizes), "jsize"), 50) << size;
     EXPECT_EQ(readFile(kept_bytes), patternBytes(50, 3)) << size;
-    EXPECT_EQ(errorCodeOf(call(Req("uploadnotify").i64("jfidx", kept).i64("jfsize", 1))), 24004);
+    EXPECT_EQ(code(Req("uploadnotify").i64("jfidx", kept).i64("jfsize", 1)), 24004);
   }
-  EXPECT_EQ(numberOf(call(Req("getclubinfo").i32("iclubno", kClub)), "jfilenum"), 1);
+  EXPECT_EQ(numberOf(clubInfo(), "jfilenum"), 1);
 }
 
 TEST_F(ClubUploads, UploadEndTakesTheSizeOfWhatWasReallyStored) {
@@ -202,7 +172,7 @@ TEST_F(ClubUploads, UploadEndTakesTheSizeOfWhatWasReallyStored) {
   writeFile(hostPath(textOf(start, "spath")), patternBytes(600));
   ASSERT_EQ(resultOf(end(numberOf(start, "jidx"), 1000)), 0);
   EXPECT_EQ(numberOf(infoAt("/short.bin", kSizes), "jsize"), 600);
-  EXPECT_EQ(numberOf(call(Req("getclubinfo").i32("iclubno", kClub)), "jsize"), 600);
+  EXPECT_EQ(numberOf(clubInfo(), "jsize"), 600);
 }
 
 class LargeClubFiles : public ClubUploads {
@@ -230,10 +200,10 @@ TEST_F(LargeClubFiles, SizesAndIndexesBeyondThirtyTwoBitsKeepEveryBit) {
   EXPECT_EQ(type, kTypeInt64);
   EXPECT_EQ(numberOf(reply, "jsize"), kSize);
   EXPECT_EQ(numberOf(reply, "jtsize"), kSize);
-  const ParamRecord listed = call(Req("getfilelistopt").i32("ioption", 0).i64("jdidx", top));
+  const ParamRecord listed = listing(top);
   EXPECT_EQ(numberOf(listed, "jsize1"), kSize);
   EXPECT_EQ(numberOf(listed, "jidx1"), index);
-  EXPECT_EQ(numberOf(call(Req("getclubinfo").i32("iclubno", kClub)), "jsize"), kSize);
+  EXPECT_EQ(numberOf(clubInfo(), "jsize"), kSize);
   // Clients that still read 32 bits see the low half, as before.
   int32_t low = 0;
   ASSERT_TRUE(reply.getInt32("jsize", &low));
@@ -253,13 +223,11 @@ TEST_F(ClubUploads, CopyFileCopiesTheBytesAndMindsNamesAndKinds) {
   const int64_t first = numberOf(copy, "jidx");
   EXPECT_NE(first, source);
   EXPECT_EQ(readFile(hostPath(textOf(infoAt("/to/f.bin", kLocateMask), "spath"))), bytes);
-  ParamRecord listed = call(Req("getfilelistopt").i32("ioption", 0).i64("jdidx", to));
+  ParamRecord listed = listing(to);
   EXPECT_EQ(numberOf(listed, "icopy1"), 1);
   EXPECT_EQ(textOf(listed, "sdes1"), "원본");
 
-  EXPECT_EQ(
-      errorCodeOf(call(Req("copyfile").i64("jfidx", source).i64("jtidx", to).i32("ioption", 0))),
-      23005);
+  EXPECT_EQ(code(Req("copyfile").i64("jfidx", source).i64("jtidx", to).i32("ioption", 0)), 23005);
   copy = call(Req("copyfile").i64("jfidx", source).i64("jtidx", to).i32("ioption", 1));
   ASSERT_EQ(resultOf(copy), 0);
   const int64_t second = numberOf(copy, "jidx");
@@ -270,9 +238,9 @@ TEST_F(ClubUploads, CopyFileCopiesTheBytesAndMindsNamesAndKinds) {
   EXPECT_EQ(numberOf(copy, "jidx"), source);
   EXPECT_EQ(readFile(hostPath(textOf(info(source, kLocateMask), "spath"))), bytes);
 
-  EXPECT_EQ(errorCodeOf(call(Req("copyfile").i64("jfidx", from).i64("jtidx", to))), 23001);
-  EXPECT_EQ(errorCodeOf(call(Req("copyfile").i64("jfidx", source).i64("jtidx", source))), 23008);
-  EXPECT_EQ(numberOf(call(Req("getclubinfo").i32("iclubno", kClub)), "jsize"), 2 * 70000);
+  EXPECT_EQ(code(Req("copyfile").i64("jfidx", from).i64("jtidx", to)), 23001);
+  EXPECT_EQ(code(Req("copyfile").i64("jfidx", source).i64("jtidx", source)), 23008);
+  EXPECT_EQ(numberOf(clubInfo(), "jsize"), 2 * 70000);
 }
 
 class SmallClub : public ClubUploads {
@@ -284,7 +252,7 @@ TEST_F(SmallClub, NothingGrowsTheClubBeyondItsQuota) {
   const int64_t top = root();
   const int64_t dir = makeDir(top, "dir");
   const int64_t file = addFile(top, "f.bin", patternBytes(700 * 1024));
-  EXPECT_EQ(errorCodeOf(call(Req("copyfile").i64("jfidx", file).i64("jtidx", dir))), 23007);
+  EXPECT_EQ(code(Req("copyfile").i64("jfidx", file).i64("jtidx", dir)), 23007);
   EXPECT_EQ(errorCodeOf(uploadStart(dir, "g.bin", 400 * 1024, 3)), 23007);
   // A running upload holds the space it announced.
   const ParamRecord small = uploadStart(dir, "h.bin", 300 * 1024, 3);
@@ -305,26 +273,19 @@ TEST_F(ClubUploads, ACopyFromAPersonalDiskLandsOnTheClubDisk) {
 
   TestClient personal(server_);
   personal.signOn();
-  ASSERT_EQ(errorOf(personal.call(Req("copyex")
-                                      .s("ip", textOf(start, "seip"))
-                                      .i32("port", server_.port())
-                                      .s("id", DevServerFixture::kClubStorageUser)
-                                      .s("pass", "")
-                                      .s("srcpath", "/tester/song.mp3")
-                                      .s("destpath", textOf(start, "spath"))
-                                      .u64("startpos", 0)
-                                      .u64("endpos", 200000)
-                                      .i32("istrunc", 0)
-                                      .i32("version", 2))),
+  ASSERT_EQ(personal.run(Req("copyex")
+                             .s("ip", textOf(start, "seip"))
+                             .i32("port", server_.port())
+                             .s("id", DevServerFixture::kClubStorageUser)
+                             .s("pass", "")
+                             .s("srcpath", "/tester/song.mp3")
+                             .s("destpath", textOf(start, "spath"))
+                             .u64("startpos", 0)
+                             .u64("endpos", 200000)
+                             .i32("istrunc", 0)
+                             .i32("version", 2)),
             0);
-  uint64_t position = 0;
-  while (position != 200000) {
-    const std::string raw = personal.receiveRaw(8);
-    ASSERT_EQ(raw.size(), 8u);
-    position = 0;
-    for (unsigned char byte : raw) position = (position << 8) | byte;
-    ASSERT_LE(position, 200000u);
-  }
+  ASSERT_EQ(copyPositions(personal, 200000).back(), 200000u);
   ASSERT_EQ(errorOf(personal.receive()), 0);
   ASSERT_EQ(resultOf(end(numberOf(start, "jidx"), 200000)), 0);
 
@@ -332,7 +293,7 @@ TEST_F(ClubUploads, ACopyFromAPersonalDiskLandsOnTheClubDisk) {
   const ParamRecord where = infoAt("/music/song.mp3", kLocateMask);
   TestClient reader(server_);
   reader.signOn(textOf(where, "suserid").c_str());
-  EXPECT_EQ(sha256(downloadBytes(reader, textOf(where, "spath"), 200000)), sha256(bytes));
+  EXPECT_EQ(sha256(download(reader, textOf(where, "spath"), 0, 200000).data), sha256(bytes));
 }
 
 TEST(ClubFileServer, CanListenWhereClubTransfersLookForIt) {
@@ -347,12 +308,8 @@ TEST(ClubFileServer, CanListenWhereClubTransfersLookForIt) {
                                                  .i64("jtidx", numberOf(club, "jdidx"))
                                                  .i32("ioption", 3));
   ASSERT_EQ(textOf(start, "seip"), server.host());
-  Connection c;
-  ASSERT_TRUE(c.connect(textOf(start, "seip").c_str(), devserver::kFileServerPort));
-  ParamRecord reply(kFlagScramble);
-  ASSERT_GT(c.sendRecord(Req("setuser").s("id", DevServerFixture::kClubStorageUser), 10000), 0);
-  ASSERT_GT(c.receiveRecord(reply, 10000), 0);
-  EXPECT_EQ(errorOf(reply), 0);
+  TestClient octa(textOf(start, "seip"), devserver::kFileServerPort);
+  EXPECT_EQ(octa.run(Req("setuser").s("id", DevServerFixture::kClubStorageUser)), 0);
 }
 
 }  // namespace

@@ -12,38 +12,28 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Llf : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(client_.connected());
-    client_.signOn();
-  }
-  fs::path disk(const std::string& rel = "") const { return server_.diskPath() / rel; }
-  int32_t run(const ParamRecord& request) { return errorOf(client_.call(request)); }
-  // The F parameters of a descriptor request.
-  static Req onFd(const char* cmd, int64_t fd) {
-    Req r(cmd);
-    r.i32("fd", static_cast<int32_t>(fd))
-        .s("filepath", "f")
-        .i32("flags", 0)
-        .u32("mode", 0)
-        .i64("offsetex", 0);
-    return r;
-  }
-  static Req onStream(const char* cmd, int64_t fp) {
-    Req r(cmd);
-    r.i32("fp", static_cast<int32_t>(fp)).s("filename", "f").s("mode", "r");
-    return r;
-  }
-  static std::string dataOf(const ParamRecord& reply) {
-    std::vector<uint8_t> bytes;
-    reply.getBinaryVector("data", &bytes);
-    return std::string(bytes.begin(), bytes.end());
-  }
+// The F parameters of a descriptor request, and those of a stream request.
+Req onFd(const char* cmd, int64_t fd) {
+  Req r(cmd);
+  r.i32("fd", static_cast<int32_t>(fd)).s("filepath", "f").i32("flags", 0).u32("mode", 0);
+  return std::move(r.i64("offsetex", 0));
+}
+Req onStream(const char* cmd, int64_t fp) {
+  return std::move(Req(cmd).i32("fp", static_cast<int32_t>(fp)).s("filename", "f").s("mode", "r"));
+}
+std::string dataOf(const ParamRecord& reply) {
+  std::vector<uint8_t> bytes;
+  reply.getBinaryVector("data", &bytes);
+  return std::string(bytes.begin(), bytes.end());
+}
+Req open1(const std::string& name, int32_t flags) {
+  return std::move(Req("llf_open1").s("filename", name).i32("flags", flags));
+}
+Req paths(const char* cmd, const std::string& from, const std::string& to) {
+  return std::move(Req(cmd).s("oldpath", from).s("newpath", to));
+}
 
-  DevServerFixture server_;
-  TestClient client_{server_};
-};
+using Llf = SignedOnTest;
 
 TEST_F(Llf, DescriptorsWriteReadSeekAndCloseLikePosixOnes) {
   const ParamRecord opened = client_.call(Req("llf_open2")
@@ -52,17 +42,13 @@ TEST_F(Llf, DescriptorsWriteReadSeekAndCloseLikePosixOnes) {
                                               .u32("mode", 0640));
   ASSERT_EQ(errorOf(opened), 0);
   const int64_t fd = numberOf(opened, "fd");
-  EXPECT_EQ(numberOf(client_.call(onFd("llf_write", fd).i32("size", 5).bin("data", "hello world")),
-                     "size"),
-            5);
-  EXPECT_EQ(numberOf(client_.call(onFd("llf_seek", fd).i64("offset", 1).i32("whence", 0)), "size"),
-            1);
+  EXPECT_EQ(number(onFd("llf_write", fd).i32("size", 5).bin("data", "hello world"), "size"), 5);
+  EXPECT_EQ(number(onFd("llf_seek", fd).i64("offset", 1).i32("whence", 0), "size"), 1);
   const ParamRecord read = client_.call(onFd("llf_read", fd).i32("size", 100));
   EXPECT_EQ(numberOf(read, "size"), 4);
   EXPECT_EQ(dataOf(read), "ello");
-  EXPECT_EQ(numberOf(client_.call(onFd("llf_seek", fd).i64("offset", -2).i32("whence", 2)), "size"),
-            3);
-  EXPECT_EQ(numberOf(client_.call(onFd("llf_fstat", fd)), "st_size"), 5);
+  EXPECT_EQ(number(onFd("llf_seek", fd).i64("offset", -2).i32("whence", 2), "size"), 3);
+  EXPECT_EQ(number(onFd("llf_fstat", fd), "st_size"), 5);
   EXPECT_EQ(run(onFd("llf_close", fd)), 0);
   EXPECT_EQ(run(onFd("llf_read", fd).i32("size", 1)), kErrInvalidHandle);
   EXPECT_EQ(run(onFd("llf_close", fd)), kErrInvalidHandle);
@@ -70,24 +56,16 @@ TEST_F(Llf, DescriptorsWriteReadSeekAndCloseLikePosixOnes) {
   EXPECT_EQ(fs::status(disk("notes.txt")).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 
-  EXPECT_EQ(run(Req("llf_open1").s("filename", "/tester/none").i32("flags", O_RDONLY)),
-            kErrNotExists);
-  EXPECT_EQ(run(Req("llf_open1")
-                    .s("filename", "/tester/notes.txt")
-                    .i32("flags", O_CREAT | O_EXCL | O_WRONLY)),
-            kErrExists);
-  const int64_t ro = numberOf(
-      client_.call(Req("llf_open1").s("filename", "/tester/notes.txt").i32("flags", O_RDONLY)),
-      "fd");
+  EXPECT_EQ(run(open1("/tester/none", O_RDONLY)), kErrNotExists);
+  EXPECT_EQ(run(open1("/tester/notes.txt", O_CREAT | O_EXCL | O_WRONLY)), kErrExists);
+  const int64_t ro = number(open1("/tester/notes.txt", O_RDONLY), "fd");
   EXPECT_EQ(run(onFd("llf_write", ro).i32("size", 1).bin("data", "x")), kErrPermission);
 }
 
 TEST_F(Llf, DescriptorsBelongToTheirConnection) {
   writeFile(disk("shared.txt"), "abc");
-  const int64_t fd = numberOf(
-      client_.call(Req("llf_open1").s("filename", "/tester/shared.txt").i32("flags", O_RDONLY)),
-      "fd");
-  const int64_t dir = numberOf(client_.call(Req("llf_opendir").s("path", "/tester")), "hdir");
+  const int64_t fd = number(open1("/tester/shared.txt", O_RDONLY), "fd");
+  const int64_t dir = number(Req("llf_opendir").s("path", "/tester"), "hdir");
   TestClient other(server_);
   other.signOn();
   EXPECT_EQ(errorOf(other.call(onFd("llf_read", fd).i32("size", 3))), kErrInvalidHandle);
@@ -128,27 +106,21 @@ TEST_F(Llf, MetadataLinksAndNamesStayInsideTheDisk) {
   EXPECT_EQ(numberOf(st, "st_size"), 5);
   EXPECT_EQ(numberOf(st, "st_mode") & S_IFMT, S_IFREG);
 
-  EXPECT_EQ(run(Req("llf_symlink").s("oldpath", "../f.txt").s("newpath", "/tester/sub/link")), 0);
-  EXPECT_EQ(numberOf(client_.call(Req("llf_lstat").s("filename", "/tester/sub/link")), "st_mode") &
-                S_IFMT,
+  EXPECT_EQ(run(paths("llf_symlink", "../f.txt", "/tester/sub/link")), 0);
+  EXPECT_EQ(number(Req("llf_lstat").s("filename", "/tester/sub/link"), "st_mode") & S_IFMT,
             S_IFLNK);
-  EXPECT_EQ(numberOf(client_.call(Req("llf_stat").s("filename", "/tester/sub/link")), "st_size"),
-            5);
+  EXPECT_EQ(number(Req("llf_stat").s("filename", "/tester/sub/link"), "st_size"), 5);
   EXPECT_EQ(textOf(client_.call(Req("llf_readlink").s("path", "/tester/sub/link")), "data"),
             "../f.txt");
   EXPECT_EQ(textOf(client_.call(Req("llf_realpath").s("path", "/tester/sub/link")), "realpath"),
             "/tester/f.txt");
   for (const char* target : {"../../outside", "/etc/passwd", "../sub/../../x"})
-    EXPECT_EQ(run(Req("llf_symlink").s("oldpath", target).s("newpath", "/tester/sub/bad")),
-              kErrPermission)
-        << target;
+    EXPECT_EQ(run(paths("llf_symlink", target, "/tester/sub/bad")), kErrPermission) << target;
   EXPECT_FALSE(fs::is_symlink(disk("sub/bad")));
 
-  EXPECT_EQ(run(Req("llf_link").s("oldpath", "/tester/f.txt").s("newpath", "/tester/hard.txt")), 0);
+  EXPECT_EQ(run(paths("llf_link", "/tester/f.txt", "/tester/hard.txt")), 0);
   EXPECT_EQ(fs::hard_link_count(disk("f.txt")), 2u);
-  EXPECT_EQ(
-      run(Req("llf_rename").s("oldpath", "/tester/hard.txt").s("newpath", "/tester/sub/moved.txt")),
-      0);
+  EXPECT_EQ(run(paths("llf_rename", "/tester/hard.txt", "/tester/sub/moved.txt")), 0);
   EXPECT_EQ(run(Req("llf_rmdir").s("path", "/tester/sub")), kErrNotEmpty);
   EXPECT_EQ(run(Req("llf_unlink").s("path", "/tester/sub/moved.txt")), 0);
   EXPECT_EQ(run(Req("llf_unlink").s("path", "/tester/sub/link")), 0);
@@ -183,10 +155,8 @@ TEST_F(Llf, StreamsKeepTheirPositionOnTheServer) {
   const int64_t fp = numberOf(
       client_.call(Req("llf_fopen").s("filename", "/tester/s.txt").s("mode", "w+b")), "fp");
   ASSERT_GT(fp, 0);
-  EXPECT_EQ(numberOf(client_.call(onStream("llf_fwrite", fp).i32("size", 6).bin("data", "stream")),
-                     "size"),
-            6);
-  EXPECT_EQ(numberOf(client_.call(onStream("llf_ftell", fp)), "size"), 6);
+  EXPECT_EQ(number(onStream("llf_fwrite", fp).i32("size", 6).bin("data", "stream"), "size"), 6);
+  EXPECT_EQ(number(onStream("llf_ftell", fp), "size"), 6);
   const ParamRecord sought =
       client_.call(onStream("llf_fseek", fp).i64("offsetex", 6).i64("offset", -3).i32("whence", 2));
   EXPECT_EQ(errorOf(sought), 0);
@@ -201,7 +171,7 @@ TEST_F(Llf, StreamsKeepTheirPositionOnTheServer) {
               kErrWrongParameter)
         << mode;
   const int64_t append =
-      numberOf(client_.call(Req("llf_fopen").s("filename", "/tester/s.txt").s("mode", "a")), "fp");
+      number(Req("llf_fopen").s("filename", "/tester/s.txt").s("mode", "a"), "fp");
   client_.call(onStream("llf_fwrite", append).i32("size", 1).bin("data", "!"));
   EXPECT_EQ(readFile(disk("s.txt")), "stream!");
 }
@@ -210,17 +180,14 @@ TEST(LlfQuota, WritesPastTheQuotaAreRefused) {
   DevServerFixture server({.quota_mb = 1});
   TestClient client(server);
   client.signOn();
-  const ParamRecord opened =
-      client.call(Req("llf_open1").s("filename", "/tester/q.bin").i32("flags", O_CREAT | O_WRONLY));
-  const int32_t fd = static_cast<int32_t>(numberOf(opened, "fd"));
+  const int64_t fd = numberOf(client.call(open1("/tester/q.bin", O_CREAT | O_WRONLY)), "fd");
   auto write = [&](size_t size) {
-    Req r("llf_write");
-    r.i32("fd", fd).s("filepath", "q").i32("flags", 0).u32("mode", 0).i64("offsetex", 0);
-    r.i32("size", static_cast<int32_t>(size)).bin("data", patternBytes(size));
-    return client.call(r);
+    return client.run(onFd("llf_write", fd)
+                          .i32("size", static_cast<int32_t>(size))
+                          .bin("data", patternBytes(size)));
   };
-  EXPECT_EQ(errorOf(write(800 * 1024)), 0);
-  EXPECT_EQ(errorOf(write(300 * 1024)), kErrDiskFull);
+  EXPECT_EQ(write(800 * 1024), 0);
+  EXPECT_EQ(write(300 * 1024), kErrDiskFull);
   EXPECT_EQ(fs::file_size(server.diskPath() / "q.bin"), 800u * 1024);
 }
 

@@ -11,7 +11,6 @@
 #include <regex>
 #include <thread>
 
-#include "protocol/connection.h"
 #include "tests/devserver/test_client.h"
 
 extern char** environ;
@@ -101,54 +100,30 @@ TEST_F(ProgramTest, SeedsTheDemoPrintsItsEndpointsAndStopsCleanlyOnSignals) {
         << list_line;
     const uint16_t list_port = static_cast<uint16_t>(std::stoi(m[1]));
 
-    Connection c;
-    ASSERT_TRUE(c.connect("127.0.0.1", port));
-    ParamRecord reply(kFlagScramble);
-    ASSERT_GT(c.sendRecord(Req("setuser").s("id", "demo"), 10000), 0);
-    ASSERT_GT(c.receiveRecord(reply, 10000), 0);
-    EXPECT_EQ(textOf(reply, "path"), "/demo");
-    ASSERT_GT(c.sendRecord(Req("getfileinfo")
-                               .s("path", "/demo/사진/여름 휴가")
-                               .i32("infotype", 63)
-                               .i32("recursivelevel", 1),
-                           10000),
-              0);
-    ASSERT_GT(c.receiveRecord(reply, 10000), 0);
+    TestClient c("127.0.0.1", port);
+    EXPECT_EQ(textOf(c.call(Req("setuser").s("id", "demo")), "path"), "/demo");
+    const ParamRecord reply = c.call(Req("getfileinfo")
+                                         .s("path", "/demo/사진/여름 휴가")
+                                         .i32("infotype", 63)
+                                         .i32("recursivelevel", 1));
     EXPECT_EQ(numberOf(reply, "num"), 3);
     EXPECT_EQ(textOf(reply, "p2"), "/demo/사진/여름 휴가/바다 1.jpg");
 
     // The demo club's disk: a folder of photos whose bytes the file server holds.
-    auto ask = [&](const ParamRecord& request) {
-      Connection list;
-      ParamRecord answer(kFlagScramble);
-      EXPECT_TRUE(list.connect("127.0.0.1", list_port));
-      EXPECT_GT(list.sendRecord(request, 10000), 0);
-      EXPECT_GT(list.receiveRecord(answer, 10000), 0);
-      return answer;
-    };
-    const ParamRecord folder = ask(Req("getfileinfofrompath")
-                                       .i32("iclubno", 5001)
-                                       .s("spath", "/사진/2004 정기 모임")
-                                       .i32("ioption", 0x29A04B40));
-    ASSERT_EQ(numberOf(folder, "result"), 0);
-    const ParamRecord listed = ask(
+    auto list = [&](const ParamRecord& request) { return ask("127.0.0.1", list_port, request); };
+    const ParamRecord folder = list(Req("getfileinfofrompath")
+                                        .i32("iclubno", 5001)
+                                        .s("spath", "/사진/2004 정기 모임")
+                                        .i32("ioption", 0x29A04B40));
+    ASSERT_EQ(resultOf(folder), 0);
+    const ParamRecord listed = list(
         Req("getfilelistopt").i32("ioption", 0x29A04B40).i64("jdidx", numberOf(folder, "jidx")));
     ASSERT_EQ(numberOf(listed, "ifilecnt"), 2);
     EXPECT_EQ(textOf(listed, "sname1"), "단체 사진.jpg");
-    EXPECT_EQ(numberOf(listed, "jsize1"), 180000);
-    const ParamRecord where =
-        ask(Req("getfileinfoopt").i64("jfidx", numberOf(listed, "jidx1")).i32("ioption", 0x1e4040));
-    ASSERT_GT(c.sendRecord(Req("setuser").s("id", textOf(where, "suserid")), 10000), 0);
-    ASSERT_GT(c.receiveRecord(reply, 10000), 0);
-    EXPECT_EQ(numberOf(reply, "error"), 0);
-    ASSERT_GT(c.sendRecord(Req("download")
-                               .s("path", textOf(where, "spath"))
-                               .u64("startpos", 0)
-                               .u64("endpos", 180000),
-                           10000),
-              0);
-    ASSERT_GT(c.receiveRecord(reply, 10000), 0);
-    EXPECT_EQ(numberOf(reply, "error"), 0);
+    const ParamRecord where = list(
+        Req("getfileinfoopt").i64("jfidx", numberOf(listed, "jidx1")).i32("ioption", 0x1e4040));
+    c.signOn(textOf(where, "suserid").c_str());
+    EXPECT_EQ(download(c, textOf(where, "spath"), 0, 180000).final, 0);
 
     program.signal(sig);
     EXPECT_EQ(program.exitCode(), 0);

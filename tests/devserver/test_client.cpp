@@ -3,6 +3,8 @@
 #include <ace/ACE.h>
 #include <sys/socket.h>
 
+#include <openssl/evp.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -24,11 +26,14 @@ std::string TestClient::receiveRaw(size_t size) {
   return bytes;
 }
 
-ParamRecord listCall(const DevServerFixture& server, const ParamRecord& request) {
+int32_t TestClient::run(const ParamRecord& request) {
+  return errorOf(call(request));
+}
+
+ParamRecord ask(const std::string& host, uint16_t port, const ParamRecord& request) {
   ParamRecord reply(kFlagScramble);
   Connection c;
-  if (!c.connect(server.host().c_str(), server.listPort()) ||
-      c.sendRecord(request, TestClient::kTimeoutMs) <= 0 ||
+  if (!c.connect(host.c_str(), port) || c.sendRecord(request, TestClient::kTimeoutMs) <= 0 ||
       c.receiveRecord(reply, TestClient::kTimeoutMs) <= 0)
     reply.setInt32("result", -1);
   return reply;
@@ -86,6 +91,46 @@ std::string patternBytes(size_t size, uint32_t seed) {
     b = static_cast<char>(state);
   }
   return bytes;
+}
+
+std::string sha256(const std::string& bytes) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
+  return std::string(reinterpret_cast<char*>(digest), length);
+}
+
+Transfer download(TestClient& c, const std::string& path, uint64_t start, uint64_t end) {
+  Transfer t;
+  t.opening = c.run(Req("download").s("path", path).u64("startpos", start).u64("endpos", end));
+  if (t.opening != 0) return t;
+  t.data = c.receiveRaw(end - start);
+  t.final = errorOf(c.receive());
+  return t;
+}
+
+Transfer upload(TestClient& c, const std::string& path, uint64_t start, const std::string& bytes,
+                int32_t truncate) {
+  Transfer t;
+  t.opening = c.run(Req("upload")
+                        .s("path", path)
+                        .u64("startpos", start)
+                        .u64("endpos", start + bytes.size())
+                        .i32("istrunc", truncate));
+  if (t.opening == 0 && c.sendRaw(bytes.data(), bytes.size())) t.final = errorOf(c.receive());
+  return t;
+}
+
+std::vector<uint64_t> copyPositions(TestClient& c, uint64_t end) {
+  std::vector<uint64_t> positions;
+  do {
+    const std::string raw = c.receiveRaw(8);
+    if (raw.size() != 8) return positions.push_back(UINT64_MAX), positions;
+    uint64_t p = 0;
+    for (unsigned char byte : raw) p = (p << 8) | byte;
+    positions.push_back(p);
+  } while (positions.back() != end);
+  return positions;
 }
 
 }  // namespace zavel::testing

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <chrono>
 #include <filesystem>
@@ -13,43 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Transfer {
-  int32_t opening = -1;
-  std::string data;  // downloads: the bytes of the data phase
-  int32_t final = -1;
-};
-
-Transfer download(TestClient& c, const std::string& path, uint64_t start, uint64_t end) {
-  Transfer t;
-  t.opening =
-      errorOf(c.call(Req("download").s("path", path).u64("startpos", start).u64("endpos", end)));
-  if (t.opening != 0) return t;
-  t.data = c.receiveRaw(end - start);
-  t.final = errorOf(c.receive());
-  return t;
-}
-
-Transfer upload(TestClient& c, const std::string& path, uint64_t start, const std::string& bytes,
-                int32_t truncate = 0) {
-  Transfer t;
-  t.opening = errorOf(c.call(Req("upload")
-                                 .s("path", path)
-                                 .u64("startpos", start)
-                                 .u64("endpos", start + bytes.size())
-                                 .i32("istrunc", truncate)));
-  if (t.opening != 0) return t;
-  if (!c.sendRaw(bytes.data(), bytes.size())) return t;
-  t.final = errorOf(c.receive());
-  return t;
-}
-
-std::string sha256(const std::string& bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
-  return std::string(reinterpret_cast<char*>(digest), length);
-}
-
 // Waits (bounded) until a condition holds.
 template <typename F>
 bool eventually(F condition) {
@@ -61,17 +23,7 @@ bool eventually(F condition) {
   return condition();
 }
 
-class Transfers : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(client_.connected());
-    client_.signOn();
-  }
-  fs::path disk(const std::string& rel) const { return server_.diskPath() / rel; }
-
-  DevServerFixture server_;
-  TestClient client_{server_};
-};
+using Transfers = SignedOnTest;
 
 TEST_F(Transfers, DownloadSendsExactlyTheRangeBetweenTwoReplies) {
   const std::string file = patternBytes(3 * 1024 * 1024 + 17);
@@ -91,7 +43,7 @@ TEST_F(Transfers, DownloadSendsExactlyTheRangeBetweenTwoReplies) {
   EXPECT_EQ(download(client_, "/tester/big.bin", 10, 5).opening, kErrWrongParameter);
   EXPECT_EQ(download(client_, "/tester/none", 0, 0).opening, kErrNotExists);
   EXPECT_EQ(download(client_, "/tester", 0, 0).opening, kErrRemoteFile);
-  EXPECT_EQ(errorOf(client_.call(Req("getquota"))), 0);
+  EXPECT_EQ(run(Req("getquota")), 0);
 }
 
 TEST_F(Transfers, UploadWritesTheRangeResumesAfterExistingBytesAndNeverLeavesAGap) {
@@ -136,11 +88,11 @@ TEST_F(Transfers, AClientThatDropsMidUploadLeavesTheBytesThatArrived) {
   {
     TestClient dropping(server_);
     dropping.signOn();
-    ASSERT_EQ(errorOf(dropping.call(Req("upload")
-                                        .s("path", "/tester/partial.bin")
-                                        .u64("startpos", 0)
-                                        .u64("endpos", bytes.size())
-                                        .i32("istrunc", 1))),
+    ASSERT_EQ(dropping.run(Req("upload")
+                               .s("path", "/tester/partial.bin")
+                               .u64("startpos", 0)
+                               .u64("endpos", bytes.size())
+                               .i32("istrunc", 1)),
               0);
     ASSERT_TRUE(dropping.sendRaw(bytes.data(), sent));
   }  // the connection closes here
@@ -178,76 +130,51 @@ TEST_F(Transfers, TwoClientsTransferAtOnce) {
   EXPECT_TRUE(got_b.final == 0 && got_b.data == b);
 }
 
-// The copy's progress: 8-byte positions in network order up to the end, then a reply.
-std::vector<uint64_t> copyPositions(TestClient& c, uint64_t end) {
-  std::vector<uint64_t> positions;
-  do {
-    const std::string raw = c.receiveRaw(8);
-    if (raw.size() != 8) break;
-    uint64_t p = 0;
-    for (unsigned char byte : raw) p = (p << 8) | byte;
-    positions.push_back(p);
-  } while (positions.back() != end);
-  return positions;
-}
-
 TEST_F(Transfers, CopyExUploadsTheRangeToTheTargetAndReportsPositions) {
   const std::string bytes = patternBytes((2 << 20) + 500, 5);
   writeFile(disk("src.bin"), bytes);
-  auto copy = [&](const char* password, uint64_t start, uint64_t end) {
-    return client_.call(Req("copyex")
-                            .s("ip", server_.host())
-                            .i32("port", server_.port())
-                            .s("id", DevServerFixture::kPeerUser)
-                            .s("pass", password)
-                            .s("srcpath", "/tester/src.bin")
-                            .s("destpath", "/peer/copy.bin")
-                            .u64("startpos", start)
-                            .u64("endpos", end)
-                            .i32("istrunc", start == 0 ? 1 : 0)
-                            .i32("version", 2));
+  auto copy = [&](const std::string& ip, const char* id, const char* password, const char* dest,
+                  uint64_t start, uint64_t end) {
+    return run(Req("copyex")
+                   .s("ip", ip)
+                   .i32("port", server_.port())
+                   .s("id", id)
+                   .s("pass", password)
+                   .s("srcpath", "/tester/src.bin")
+                   .s("destpath", dest)
+                   .u64("startpos", start)
+                   .u64("endpos", end)
+                   .i32("istrunc", start == 0 ? 1 : 0)
+                   .i32("version", 2));
   };
-  ASSERT_EQ(errorOf(copy(DevServerFixture::kPeerPassword, 0, 1 << 20)), 0);
+  const std::string& host = server_.host();
+  const char* peer = DevServerFixture::kPeerUser;
+  const char* pass = DevServerFixture::kPeerPassword;
+  ASSERT_EQ(copy(host, peer, pass, "/peer/copy.bin", 0, 1 << 20), 0);
   std::vector<uint64_t> positions = copyPositions(client_, 1 << 20);
   ASSERT_FALSE(positions.empty());
   EXPECT_EQ(positions.back(), 1u << 20);
   EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
   EXPECT_EQ(errorOf(client_.receive()), 0);
 
-  ASSERT_EQ(errorOf(copy(DevServerFixture::kPeerPassword, 1 << 20, bytes.size())), 0);
+  ASSERT_EQ(copy(host, peer, pass, "/peer/copy.bin", 1 << 20, bytes.size()), 0);
   EXPECT_EQ(copyPositions(client_, bytes.size()).back(), bytes.size());
   EXPECT_EQ(errorOf(client_.receive()), 0);
   EXPECT_TRUE(readFile(server_.diskPath("peer") / "copy.bin") == bytes);
 
   // An empty range still reports its end once.
-  ASSERT_EQ(errorOf(copy(DevServerFixture::kPeerPassword, bytes.size(), bytes.size())), 0);
+  ASSERT_EQ(copy(host, peer, pass, "/peer/copy.bin", bytes.size(), bytes.size()), 0);
   EXPECT_EQ(copyPositions(client_, bytes.size()), std::vector<uint64_t>{bytes.size()});
   EXPECT_EQ(errorOf(client_.receive()), 0);
 
   // A copy onto its own source would destroy it.
-  EXPECT_EQ(errorOf(client_.call(Req("copyex")
-                                     .s("ip", server_.host())
-                                     .i32("port", server_.port())
-                                     .s("id", DevServerFixture::kUser)
-                                     .s("srcpath", "/tester/src.bin")
-                                     .s("destpath", "/tester/./src.bin")
-                                     .u64("startpos", 0)
-                                     .u64("endpos", 10)
-                                     .i32("istrunc", 1))),
+  EXPECT_EQ(copy(host, DevServerFixture::kUser, "", "/tester/./src.bin", 0, 10),
             kErrWrongParameter);
   EXPECT_TRUE(readFile(disk("src.bin")) == bytes);
 
   // The target's refusal is the request's error.
-  EXPECT_EQ(errorOf(copy("wrong", 0, 10)), kErrWrongPasswd);
-  EXPECT_EQ(errorOf(client_.call(Req("copyex")
-                                     .s("ip", "192.0.2.1")
-                                     .i32("port", server_.port())
-                                     .s("id", "peer")
-                                     .s("srcpath", "/tester/src.bin")
-                                     .s("destpath", "/peer/x")
-                                     .u64("startpos", 0)
-                                     .u64("endpos", 1))),
-            kErrNotAllowed);
+  EXPECT_EQ(copy(host, peer, "wrong", "/peer/copy.bin", 0, 10), kErrWrongPasswd);
+  EXPECT_EQ(copy("192.0.2.1", peer, "", "/peer/x", 0, 1), kErrNotAllowed);
 }
 
 TEST(Shutdown, StopEndsARunningDownloadAndLeavesNoConnection) {
@@ -256,8 +183,8 @@ TEST(Shutdown, StopEndsARunningDownloadAndLeavesNoConnection) {
   TestClient client(server);
   client.signOn();
   ASSERT_EQ(
-      errorOf(client.call(
-          Req("download").s("path", "/tester/big.bin").u64("startpos", 0).u64("endpos", 32 << 20))),
+      client.run(
+          Req("download").s("path", "/tester/big.bin").u64("startpos", 0).u64("endpos", 32 << 20)),
       0);
   EXPECT_EQ(client.receiveRaw(1000).size(), 1000u);  // the data phase is under way
   server.stop();

@@ -1,7 +1,7 @@
 #include "session/transfer.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -30,10 +30,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::FakeServer;
 using testing::okReply;
-using testing::wireText;
+using testing::Scripted;
 using Bytes = std::vector<uint8_t>;
-
-constexpr int32_t kTimeout = 10000;
 
 // Bytes whose value depends on their position, so a byte out of place shows.
 Bytes pattern(uint64_t from, size_t count) {
@@ -77,57 +75,11 @@ std::string str(const Bytes& bytes) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-ParamRecord sizeReply() {
-  ParamRecord r = okReply();
-  r.setInt32("size", 5);
-  return r;
+const ParamRecord kSize5 = testing::rec("size:12=5");
+
+ZavelSession* handle(Scripted& t) {
+  return reinterpret_cast<ZavelSession*>(static_cast<Session*>(t.session.get()));
 }
-
-class TempFolder {
- public:
-  TempFolder() {
-    std::string name = (fs::temp_directory_path() / "zavel-transfer-XXXXXX").string();
-    if (::mkdtemp(name.data()) != nullptr) path_ = name;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  std::string operator/(const char* name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
-
-// A session signed on to a scripted server: the server answers the sign-on, then follows
-// the script.
-struct Scripted {
-  explicit Scripted(const std::function<void(FakeServer&)>& script) {
-    ParamRecord signed_on = okReply();
-    signed_on.setString("path", "/home/alice");
-    server.answer(signed_on);
-    script(server);
-    server.start();
-    session = std::make_unique<StandardSession>("127.0.0.1", server.port(), "alice", "", kTimeout);
-    EXPECT_TRUE(session->signOn());
-  }
-
-  // The requests after the sign-on, as text, once the script has run.
-  std::vector<std::string> commands() {
-    EXPECT_TRUE(server.waitDone());
-    std::vector<std::string> out;
-    const auto seen = server.requests();
-    for (size_t i = 1; i < seen.size(); ++i) out.push_back(wireText(seen[i].record));
-    return out;
-  }
-
-  ZavelSession* handle() {
-    return reinterpret_cast<ZavelSession*>(static_cast<Session*>(session.get()));
-  }
-
-  FakeServer server;
-  std::unique_ptr<StandardSession> session;
-};
 
 // Every progress report, copied while it ran.
 std::vector<TransferProgress> g_reports;
@@ -185,8 +137,14 @@ int32_t supply(void* buffer, uint32_t count, uint64_t position, void* user) {
 
 class Transfer : public ::testing::Test {
  protected:
-  void SetUp() override { reset(); }
-  void TearDown() override { g_on_report = nullptr; }
+  void SetUp() override {
+    reset();
+    fs::create_directories(temp_.base);
+  }
+  void TearDown() override {
+    g_on_report = nullptr;
+    fs::remove_all(temp_.base);
+  }
 
   static void reset() {
     g_reports.clear();
@@ -198,14 +156,8 @@ class Transfer : public ::testing::Test {
 
   static TransferSpec spec(const char* source, const char* destination, uint64_t start,
                            uint64_t end, int32_t truncate = 0) {
-    TransferSpec s{};
-    s.source = source;
-    s.destination = destination;
-    s.start = start;
-    s.end = end;
-    s.truncate = truncate;
-    s.progressCallback = &recordReport;
-    return s;
+    return {source, destination,   start,   end,     truncate, nullptr,
+            0,      &recordReport, nullptr, nullptr, nullptr,  nullptr};
   }
 
   // Every report names this session, TransferSpec and direction; positions never go back.
@@ -223,7 +175,10 @@ class Transfer : public ::testing::Test {
     }
   }
 
-  TempFolder temp_;
+  struct {
+    fs::path base = fs::temp_directory_path() / ("zavel-transfer-" + std::to_string(::getpid()));
+    std::string operator/(const char* name) const { return (base / name).string(); }
+  } temp_;
 };
 
 TEST_F(Transfer, DownloadMovesTheRangeInStepsOfAtMost64KiBAtTheirPositions) {
@@ -234,7 +189,7 @@ TEST_F(Transfer, DownloadMovesTheRangeInStepsOfAtMost64KiBAtTheirPositions) {
     reset();
     // Data and final reply come in one piece: the last step must take only what is left.
     Scripted t([&](FakeServer& s) {
-      s.answer(okReply()).raw(joined(data, framed(okReply()))).answer(sizeReply());
+      s.answer(okReply()).raw(joined(data, framed(okReply()))).answer(kSize5);
     });
     const std::string local = temp_ / "big";
     writeFile(local, std::string(kStart, 'x'));
@@ -262,7 +217,7 @@ TEST_F(Transfer, DownloadMovesTheRangeInStepsOfAtMost64KiBAtTheirPositions) {
       }
       EXPECT_EQ(got, data);
     }
-    expectReportsOf(t.handle(), s, ZAVEL_DIRECTION_DOWNLOAD);
+    expectReportsOf(handle(t), s, ZAVEL_DIRECTION_DOWNLOAD);
     const auto positions = reportedPositions();
     ASSERT_GE(positions.size(), 4u);
     EXPECT_EQ(positions.front(), kStart);
@@ -281,7 +236,7 @@ TEST_F(Transfer, DownloadOfAnEmptyRangeMovesNothingAndReportsTheFinalReply) {
   for (const auto& c : cases) {
     reset();
     Scripted t([&](FakeServer& s) {
-      s.answer(okReply()).reply(okReply(c.final_error, "final")).answer(sizeReply());
+      s.answer(okReply()).reply(okReply(c.final_error, "final")).answer(kSize5);
     });
     TransferSpec s = spec("/r/f", nullptr, 4096, 4096);
     s.dataCallback = &keepChunk;
@@ -396,7 +351,7 @@ TEST_F(Transfer, UnusableSpecsAreRefusedBeforeAnythingIsOpenedOrSent) {
 
 TEST_F(Transfer, CancelledDownloadSucceedsClosesTheConnectionAndTheNextCommandSignsOnAgain) {
   Scripted t([&](FakeServer& s) {
-    s.answer(okReply()).raw(pattern(0, 66000)).accept().answer(okReply()).answer(sizeReply());
+    s.answer(okReply()).raw(pattern(0, 66000)).accept().answer(okReply()).answer(kSize5);
   });
   int32_t cancel = 0;
   // Cancelled from the report that follows the first data.
@@ -474,7 +429,7 @@ TEST_F(Transfer, UploadSendsItsRangeOfTheFileAndReadsTheFinalReply) {
   const std::string local = temp_ / "up";
   writeFile(local, str(file));
   Scripted t([&](FakeServer& s) {
-    s.answer(okReply()).receiveRaw(149000).reply(okReply()).answer(sizeReply());
+    s.answer(okReply()).receiveRaw(149000).reply(okReply()).answer(kSize5);
   });
   TransferSpec s = spec(local.c_str(), "/r/up", 1000, 150000, 1);
   s.userValue = &s;
@@ -485,7 +440,7 @@ TEST_F(Transfer, UploadSendsItsRangeOfTheFileAndReadsTheFinalReply) {
             "_cmd:30=upload endpos:23=150000 istrunc:12=1 path:30=/r/up startpos:23=1000");
   EXPECT_EQ(t.server.rawReceived(), Bytes(file.begin() + 1000, file.end()));
   EXPECT_EQ(t.server.connectionsAccepted(), 1);
-  expectReportsOf(t.handle(), s, ZAVEL_DIRECTION_UPLOAD);
+  expectReportsOf(handle(t), s, ZAVEL_DIRECTION_UPLOAD);
   const auto positions = reportedPositions();
   ASSERT_GE(positions.size(), 3u);
   EXPECT_EQ(positions.back(), 150000u);
@@ -552,7 +507,7 @@ TEST_F(Transfer, CopyFollowsTheServersPositionsAndTakesAnyFinalReplyAsSuccess) {
     s.answer(okReply())
         .raw(joined(position8(0), position8(65536), position8(150000),
                     framed(okReply(23007, "disk full"))))
-        .answer(sizeReply());
+        .answer(kSize5);
   });
   CopyTarget target{"10.0.0.2", 9553, "peer", "pw"};
   const CopyTarget target_before = target;
@@ -565,7 +520,7 @@ TEST_F(Transfer, CopyFollowsTheServersPositionsAndTakesAnyFinalReplyAsSuccess) {
             "_cmd:30=copyex destpath:30=/peer/f endpos:23=150000 id:30=peer ip:30=10.0.0.2 "
             "istrunc:12=1 pass:30=pw port:12=9553 srcpath:30=/a/f startpos:23=0 version:12=2");
   EXPECT_EQ(reportedPositions(), (std::vector<uint64_t>{0, 65536, 150000}));
-  expectReportsOf(t.handle(), s, ZAVEL_DIRECTION_COPY);
+  expectReportsOf(handle(t), s, ZAVEL_DIRECTION_COPY);
   EXPECT_EQ(memcmp(&target, &target_before, sizeof target), 0);
   EXPECT_EQ(memcmp(&s, &spec_before, sizeof s), 0);
 }
