@@ -2,13 +2,13 @@
 
 #include <ctime>
 
-#include "devserver/club_index.h"
-#include "devserver/club_storage.h"
-#include "devserver/file_server.h"
-#include "devserver/list_commands.h"
-#include "devserver/list_server.h"
+#include "devserver/list/club_index.h"
+#include "devserver/list/club_storage.h"
+#include "devserver/file/file_server.h"
+#include "devserver/list/list_commands.h"
+#include "devserver/list/list_server.h"
 #include "devserver/seed_demo.h"
-#include "devserver/server_context.h"
+#include "devserver/file/server_context.h"
 
 namespace zavel::devserver {
 

@@ -5,7 +5,7 @@
 #include <map>
 #include <vector>
 
-#include "devserver/club_index.h"
+#include "devserver/list/club_index.h"
 #include "devserver/config.h"
 
 namespace zavel::devserver {

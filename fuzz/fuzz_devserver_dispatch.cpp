@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "devserver/dispatcher.h"
-#include "devserver/fs_ops.h"
-#include "devserver/server_context.h"
+#include "devserver/file/dispatcher.h"
+#include "devserver/file/fs_ops.h"
+#include "devserver/file/server_context.h"
 #include "protocol/framing.h"
 
 namespace {

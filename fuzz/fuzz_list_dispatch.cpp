@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "devserver/club_index.h"
-#include "devserver/club_storage.h"
-#include "devserver/fs_ops.h"
-#include "devserver/list_commands.h"
-#include "devserver/server_context.h"
+#include "devserver/list/club_index.h"
+#include "devserver/list/club_storage.h"
+#include "devserver/file/fs_ops.h"
+#include "devserver/list/list_commands.h"
+#include "devserver/file/server_context.h"
 #include "protocol/framing.h"
 
 namespace {

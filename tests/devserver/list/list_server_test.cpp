@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "protocol/framing.h"
-#include "tests/devserver/club_test_support.h"
+#include "tests/devserver/list/club_test_support.h"
 
 namespace zavel::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "devserver/club_storage.h"
+#include "devserver/list/club_storage.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

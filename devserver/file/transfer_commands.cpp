@@ -15,7 +15,7 @@
 #include <limits>
 #include <vector>
 
-#include "devserver/dispatcher.h"
+#include "devserver/file/dispatcher.h"
 #include "devserver/server_errors.h"
 #include "protocol/connection.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "tests/devserver/club_test_support.h"
+#include "tests/devserver/list/club_test_support.h"
 
 namespace zavel::testing {
 namespace {

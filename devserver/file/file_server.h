@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "devserver/dispatcher.h"
+#include "devserver/file/dispatcher.h"
 #include "devserver/listener.h"
-#include "devserver/server_context.h"
+#include "devserver/file/server_context.h"
 
 namespace zavel::devserver {
 

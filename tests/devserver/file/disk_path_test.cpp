@@ -1,4 +1,4 @@
-#include "devserver/disk_path.h"
+#include "devserver/file/disk_path.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "api/error_state.h"
-#include "devserver/fs_ops.h"
+#include "devserver/file/fs_ops.h"
 #include "tests/devserver/test_client.h"
 
 namespace zavel::devserver {

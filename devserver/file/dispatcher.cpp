@@ -1,4 +1,4 @@
-#include "devserver/dispatcher.h"
+#include "devserver/file/dispatcher.h"
 
 #include <cstring>
 

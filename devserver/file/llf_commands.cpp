@@ -10,8 +10,8 @@
 #include <random>
 #include <vector>
 
-#include "devserver/dispatcher.h"
-#include "devserver/fs_ops.h"
+#include "devserver/file/dispatcher.h"
+#include "devserver/file/fs_ops.h"
 #include "devserver/server_errors.h"
 
 namespace zavel::devserver {

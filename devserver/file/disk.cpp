@@ -1,4 +1,4 @@
-#include "devserver/disk.h"
+#include "devserver/file/disk.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "devserver/file_server.h"
+#include "devserver/file/file_server.h"
 
 #include <ace/ACE.h>
 

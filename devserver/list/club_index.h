@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "devserver/club_storage.h"
+#include "devserver/list/club_storage.h"
 #include "devserver/config.h"
 
 namespace zavel::devserver {

@@ -1,10 +1,10 @@
-#include "devserver/list_commands.h"
+#include "devserver/list/list_commands.h"
 
 #include <algorithm>
 #include <limits>
 #include <vector>
 
-#include "devserver/disk_path.h"
+#include "devserver/file/disk_path.h"
 #include "devserver/server_errors.h"
 
 namespace zavel::devserver {

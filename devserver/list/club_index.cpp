@@ -1,4 +1,4 @@
-#include "devserver/club_index.h"
+#include "devserver/list/club_index.h"
 
 #include <sqlite3.h>
 

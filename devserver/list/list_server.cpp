@@ -1,8 +1,8 @@
-#include "devserver/list_server.h"
+#include "devserver/list/list_server.h"
 
 #include <ace/ACE.h>
 
-#include "devserver/file_server.h"
+#include "devserver/file/file_server.h"
 #include "devserver/peer.h"
 #include "devserver/server_errors.h"
 #include "protocol/connection.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "devserver/list_commands.h"
+#include "devserver/list/list_commands.h"
 #include "devserver/listener.h"
 
 namespace zavel::devserver {

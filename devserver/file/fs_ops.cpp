@@ -1,4 +1,4 @@
-#include "devserver/fs_ops.h"
+#include "devserver/file/fs_ops.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "devserver/config.h"
-#include "devserver/disk_path.h"
+#include "devserver/file/disk_path.h"
 #include "devserver/unique_fd.h"
 
 namespace zavel::devserver {

@@ -1,4 +1,4 @@
-#include "devserver/disk_path.h"
+#include "devserver/file/disk_path.h"
 
 #include <fcntl.h>
 #include <limits.h>

@@ -1,4 +1,4 @@
-#include "devserver/server_context.h"
+#include "devserver/file/server_context.h"
 
 #include <algorithm>
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <unordered_map>
 
-#include "devserver/club_index.h"
-#include "devserver/club_storage.h"
+#include "devserver/list/club_index.h"
+#include "devserver/list/club_storage.h"
 #include "devserver/config.h"
 #include "protocol/param_record.h"
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <unordered_map>
 
-#include "devserver/disk_path.h"
+#include "devserver/file/disk_path.h"
 #include "devserver/peer.h"
-#include "devserver/server_context.h"
+#include "devserver/file/server_context.h"
 #include "protocol/param_record.h"
 
 namespace zavel::devserver {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "devserver/disk.h"
+#include "devserver/file/disk.h"
 
 namespace zavel::devserver {
 

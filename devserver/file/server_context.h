@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "devserver/config.h"
-#include "devserver/disk.h"
+#include "devserver/file/disk.h"
 #include "devserver/unique_fd.h"
 
 namespace zavel::devserver {
