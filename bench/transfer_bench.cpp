@@ -122,8 +122,9 @@ class DevServerProcess {
     posix_spawn_file_actions_addclose(&actions, out[0]);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     const std::string data_dir = data.string();
-    const char* argv[] = {ZAVEL_DEVSERVER_PROGRAM, "--data", data_dir.c_str(), "--listen",
-                          "file=127.0.0.1:0",      nullptr};
+    const char* argv[] = {ZAVEL_DEVSERVER_PROGRAM, "--data",   data_dir.c_str(),   "--listen",
+                          "file=127.0.0.1:0",      "--listen", "list=127.0.0.1:0", "--listen",
+                          "auth=127.0.0.1:0",      "--listen", "log=127.0.0.1:0",  nullptr};
     if (posix_spawn(&pid_, ZAVEL_DEVSERVER_PROGRAM, &actions, nullptr,
                     const_cast<char* const*>(argv), environ) != 0)
       pid_ = -1;

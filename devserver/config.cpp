@@ -152,6 +152,7 @@ bool parseConfig(const std::string& text, Config* config, std::string* error) {
       AccountConfig a;
       a.id = ja.at("id").get<std::string>();
       a.domain = ja.value("domain", std::string());
+      a.name = ja.value("name", std::string());
       a.password = ja.value("password", std::string());
       a.session_keys = ja.value("session_keys", std::vector<std::string>());
       a.user_number = ja.value("user_number", int64_t{0});
@@ -199,6 +200,7 @@ std::string configToJson(const Config& c) {
   for (const AccountConfig& a : c.accounts) {
     json ja = {{"id", a.id},
                {"domain", a.domain},
+               {"name", a.name},
                {"password", a.password},
                {"session_keys", a.session_keys},
                {"user_number", a.user_number},

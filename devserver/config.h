@@ -33,7 +33,8 @@ struct DiskConfig {
 
 struct AccountConfig {
   std::string id;
-  std::string domain;
+  std::string domain;  // the portal domain the id signs in with
+  std::string name;    // display name the authentication server hands out (the id when empty)
   std::string password;
   std::vector<std::string> session_keys;
   int64_t user_number = 0;

@@ -24,8 +24,15 @@ bool parseListen(const std::string& text, DevServerOptions* options, std::string
   Endpoint* endpoint = nullptr;
   if (name == "file") endpoint = &options->file;
   if (name == "list") endpoint = &options->list;
+  if (name == "auth") endpoint = &options->auth;
+  if (name == "log") endpoint = &options->log;
+  if (name == "portal") {
+    if (!options->portal)
+      options->portal = Endpoint{"127.0.0.1", zavel::devserver::kListServerPort};
+    endpoint = &*options->portal;
+  }
   if (endpoint == nullptr) {
-    *error = "unknown server '" + name + "' in --listen (known: file, list)";
+    *error = "unknown server '" + name + "' in --listen (known: file, list, portal, auth, log)";
     return false;
   }
   std::string host = endpoint->host, port_text;
@@ -62,8 +69,9 @@ int main(int argc, char** argv) {
                "create a demo account, disk and club when the data folder is empty");
   app.add_option("--listen", listens,
                  "where a server listens, NAME=HOST:PORT (defaults: file=127.0.0.1:9553, "
-                 "list=127.0.0.1:22222; a bare HOST:PORT is the file server's; port 0 picks a "
-                 "free port)");
+                 "list=127.0.0.1:22222, auth=127.0.0.1:10020, log=127.0.0.1:22223; the portal "
+                 "answers on the list server's listener unless portal=HOST:PORT is given; a bare "
+                 "HOST:PORT is the file server's; port 0 picks a free port)");
   app.add_option("--max-connections", options.max_connections,
                  "connections served at once per server")
       ->check(CLI::Range(1, 100000));

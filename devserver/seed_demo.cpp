@@ -5,8 +5,9 @@
 #include <map>
 #include <vector>
 
-#include "devserver/list/club_index.h"
 #include "devserver/config.h"
+#include "devserver/list/club_index.h"
+#include "protocol/portal/service_domains.h"
 
 namespace zavel::devserver {
 
@@ -31,15 +32,35 @@ const DemoFile kDemoFiles[] = {
     {"음악/demo song.mp3", 3u << 20, nullptr},
 };
 
-const char* const kClubFolders[] = {"공지", "사진", "사진/2004 정기 모임", "자료실"};
+struct DemoClub {
+  int64_t number;
+  const char* name;
+  int32_t level;  // demo's authority level
+  std::vector<const char*> folders;
+  std::vector<DemoFile> files;
+};
 
-const DemoFile kClubFiles[] = {
-    {"모임 안내.txt", 0, "데모 클럽의 공유 디스크입니다.\nThe demo club's shared disk.\n",
-     "20041201090000"},
-    {"공지/회칙.txt", 0, "1. 서로 존중합시다.\n", "20040315120000"},
-    {"사진/2004 정기 모임/단체 사진.jpg", 180000, nullptr, "20041213153005"},
-    {"사진/2004 정기 모임/뒤풀이.jpg", 65536, nullptr, "20041213220000"},
-    {"자료실/발표 자료.bin", 1200000, nullptr, "20041120000000"},
+const DemoClub kDemoClubs[] = {
+    {kDemoClub,
+     "데모 클럽",
+     1,
+     {"공지", "사진", "사진/2004 정기 모임", "자료실"},
+     {
+         {"모임 안내.txt", 0, "데모 클럽의 공유 디스크입니다.\nThe demo club's shared disk.\n",
+          "20041201090000"},
+         {"공지/회칙.txt", 0, "1. 서로 존중합시다.\n", "20040315120000"},
+         {"사진/2004 정기 모임/단체 사진.jpg", 180000, nullptr, "20041213153005"},
+         {"사진/2004 정기 모임/뒤풀이.jpg", 65536, nullptr, "20041213220000"},
+         {"자료실/발표 자료.bin", 1200000, nullptr, "20041120000000"},
+     }},
+    {kDemoReadOnlyClub,
+     "사진 동호회",
+     3,
+     {"전시회"},
+     {
+         {"읽기 전용 안내.txt", 0, "이 클럽의 디스크는 읽기만 할 수 있습니다.\n", "20041105100000"},
+         {"전시회/포스터.jpg", 120000, nullptr, "20041110180000"},
+     }},
 };
 
 // Reproducible filler bytes for the binary demo files.
@@ -57,28 +78,31 @@ Config demoConfig() {
   Config c;
   AccountConfig a;
   a.id = kDemoAccount;
-  a.domain = "zavel.net";
+  a.domain = std::string(kServiceDomain);
+  a.name = "데모 사용자";
   a.password = kDemoPassword;
-  a.session_keys = {"demo-session-key"};
-  a.user_number = 1001;
+  a.session_keys = {kDemoSessionKey};
+  a.user_number = kDemoUserNumber;
   DiskConfig disk;
   disk.name = "My zavel";
   disk.kind = "personal";
-  disk.number = "1001";
+  disk.number = std::to_string(kDemoUserNumber);
   disk.diskid = kDemoAccount;
   disk.folder = kDemoAccount;
   disk.base_path = std::string("/") + kDemoAccount;
   disk.quota_mb = 1024;
   disk.message = "zavel 데모 서버에 오신 것을 환영합니다.";
   a.disks.push_back(disk);
-  DiskConfig club;
-  club.name = "데모 클럽";
-  club.kind = "octa";
-  club.number = std::to_string(kDemoClub);
-  club.diskid = kDemoAccount;
-  a.disks.push_back(club);
+  for (const DemoClub& demo : kDemoClubs) {
+    DiskConfig club;
+    club.name = demo.name;
+    club.kind = "octa";
+    club.number = std::to_string(demo.number);
+    club.diskid = kDemoAccount;
+    a.disks.push_back(club);
+    c.clubs.push_back({demo.number, demo.name, "127.0.0.1", 100, {{kDemoAccount, demo.level}}});
+  }
   c.accounts.push_back(a);
-  c.clubs.push_back({kDemoClub, "데모 클럽", "127.0.0.1", 100, {{kDemoAccount, 1}}});
   return c;
 }
 
@@ -113,31 +137,38 @@ bool seedDemoIfEmpty(const std::filesystem::path& dir, std::string* error, bool*
 }
 
 bool seedDemoClub(ClubIndex& index, std::string* error) {
-  ClubInfo club;
-  int32_t status = index.clubInfo(kDemoClub, &club);
-  std::map<std::string, int64_t> folders = {{"", club.root}};
-  for (const char* path : kClubFolders) {
-    if (status != 0) break;
-    const std::string p = path;
-    const size_t slash = p.rfind('/');
-    const std::string parent = slash == std::string::npos ? "" : p.substr(0, slash);
-    status = index.makeFolder(folders[parent], p.substr(slash + 1), &folders[p]);
+  int32_t status = 0;
+  for (const DemoClub& demo : kDemoClubs) {
+    ClubInfo club;
+    status = index.clubInfo(demo.number, &club);
+    std::map<std::string, int64_t> folders = {{"", club.root}};
+    for (const char* path : demo.folders) {
+      if (status != 0) break;
+      const std::string p = path;
+      const size_t slash = p.rfind('/');
+      const std::string parent = slash == std::string::npos ? "" : p.substr(0, slash);
+      status = index.makeFolder(folders[parent], p.substr(slash + 1), &folders[p]);
+    }
+    for (const DemoFile& f : demo.files) {
+      if (status != 0) break;
+      const std::string p = f.path;
+      const size_t slash = p.rfind('/');
+      const std::string parent = slash == std::string::npos ? "" : p.substr(0, slash);
+      const std::string bytes = f.text != nullptr ? std::string(f.text) : [&] {
+        const std::vector<char> b = fillerBytes(f.size);
+        return std::string(b.begin(), b.end());
+      }();
+      int64_t made = 0;
+      status = index.importFile(folders[parent], p.substr(slash + 1), bytes, f.time, &made);
+    }
+    if (status != 0) {
+      if (error)
+        *error = "cannot fill the disk of demo club " + std::to_string(demo.number) + " (error " +
+                 std::to_string(status) + ")";
+      return false;
+    }
   }
-  for (const DemoFile& f : kClubFiles) {
-    if (status != 0) break;
-    const std::string p = f.path;
-    const size_t slash = p.rfind('/');
-    const std::string parent = slash == std::string::npos ? "" : p.substr(0, slash);
-    const std::string bytes = f.text != nullptr ? std::string(f.text) : [&] {
-      const std::vector<char> b = fillerBytes(f.size);
-      return std::string(b.begin(), b.end());
-    }();
-    int64_t made = 0;
-    status = index.importFile(folders[parent], p.substr(slash + 1), bytes, f.time, &made);
-  }
-  if (status != 0 && error)
-    *error = "cannot fill the demo club's disk (error " + std::to_string(status) + ")";
-  return status == 0;
+  return true;
 }
 
 }  // namespace zavel::devserver

@@ -1,6 +1,7 @@
-// Feeds framed request records to the club list server's dispatcher, over a fresh index of
-// one club (its root folder is index 1) for every input. The input is what clients send on
-// connections to the list server: messages one after another.
+// Feeds framed request records to the club list server's listener as it is by default: the
+// club commands over a fresh index of one club (its root folder is index 1) for every input,
+// and the portal's lookups beside them; the connect log's requests too. The input is what
+// clients send on connections to the list server: messages one after another.
 #include <stdlib.h>
 
 #include <cstddef>
@@ -10,11 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "devserver/file/fs_ops.h"
+#include "devserver/file/server_context.h"
 #include "devserver/list/club_index.h"
 #include "devserver/list/club_storage.h"
-#include "devserver/file/fs_ops.h"
 #include "devserver/list/list_commands.h"
-#include "devserver/file/server_context.h"
+#include "devserver/portal/connect_log.h"
+#include "devserver/portal/portal_commands.h"
 #include "protocol/framing.h"
 
 namespace {
@@ -36,7 +39,13 @@ struct Scratch {
         !addClubStorage(&context.config, &error) || !openDisks(context, dir.string(), &error))
       abort();
     storage = std::make_unique<ClubStorage>(*context.disk(kClubStorageAccount));
+    if (!parseConfig(R"({"accounts":[{"id":"u","domain":"zavel.net","user_number":5,
+                          "disks":[{"number":"5"},{"kind":"octa","number":"7"}]}],
+                         "clubs":[{"number":7,"members":[{"id":"u","level":2}]}]})",
+                     &portal_config, &error))
+      abort();
   }
+  Config portal_config;
   ~Scratch() {
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
@@ -48,7 +57,10 @@ struct Scratch {
     std::vector<std::string> names;
     readNames(disk->rootFd(), ".", &names);
     for (const std::string& n : names) removeTree(disk->rootFd(), n.c_str());
+    std::error_code ec;
+    std::filesystem::remove(logFile(), ec);
   }
+  std::filesystem::path logFile() const { return dir / kConnectLogFileName; }
 };
 
 }  // namespace
@@ -61,6 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ClubIndex::open(":memory:", scratch.context.config, *scratch.storage, 1, &error);
     if (!index) abort();
     ListDispatcher dispatcher(ListContext{scratch.context.config, *index, *scratch.storage});
+    PortalDispatcher portal(scratch.portal_config);
+    portal.setLogServer("127.0.0.1", 22223);
+    ConnectLog log(scratch.logFile());
     for (int requests = 0; requests < 64 && size >= kHeaderSize; ++requests) {
       const int64_t body = peekBodyLength(data);
       if (body < 0 || static_cast<uint64_t>(body) > size - kHeaderSize) break;
@@ -75,7 +90,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       } else if (decoded < 0) {
         break;
       } else {
-        dispatcher.handle(request, reply);
+        const char* command = "";
+        request.getString("_cmd", &command);
+        if (portal.serves(command))
+          portal.handle(request, reply, "127.0.0.1");
+        else if (log.serves(command))
+          log.handle(request, reply, "127.0.0.1");
+        else
+          dispatcher.handle(request, reply);
       }
       std::vector<uint8_t> out(encodedSize(reply));
       if (encodeMessage(reply, out.data(), out.size()) <= 0) abort();  // every reply fits

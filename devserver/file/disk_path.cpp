@@ -65,6 +65,10 @@ std::string displayPath(std::string_view base_path, const std::vector<std::strin
   return out;
 }
 
+void Resolved::refresh() {
+  exists = ::fstatat(dir.get(), name(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
 UniqueFd Resolved::open(int flags, mode_t mode) const {
   if (isRoot()) return UniqueFd(::openat(dir.get(), ".", flags | O_CLOEXEC, mode));
   return UniqueFd(::openat(dir.get(), leaf.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, mode));

@@ -42,6 +42,8 @@ struct Resolved {
   bool isFile() const { return exists && S_ISREG(st.st_mode); }
   // The leaf's name for *at calls relative to dir ("." for the root).
   const char* name() const { return isRoot() ? "." : leaf.c_str(); }
+  // Reads the leaf's status again, for a request that waited while another wrote it.
+  void refresh();
   // Opens the leaf (the root when leaf is ""), never through a final symbolic link.
   UniqueFd open(int flags, mode_t mode = 0) const;
 };

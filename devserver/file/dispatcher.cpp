@@ -41,6 +41,13 @@ int32_t Request::path(const char* name, bool follow_last, Resolved* out) const {
   return disk().resolve(value, follow_last, out);
 }
 
+int32_t Request::holdWriters(std::initializer_list<const Resolved*> paths, WriterHold* hold,
+                             int socket) const {
+  std::vector<std::string> keys;
+  for (const Resolved* p : paths) keys.push_back(writerKey(disk().folder(), p->parts));
+  return server.writers.acquire(std::move(keys), socket, hold) ? kErrNone : kErrRemoteFile;
+}
+
 Outcome Request::fail(int32_t error) {
   setReplyError(out, error);
   return Outcome::kReply;

@@ -2,12 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <unordered_map>
 
 #include "devserver/file/disk_path.h"
-#include "devserver/peer.h"
 #include "devserver/file/server_context.h"
+#include "devserver/peer.h"
 #include "protocol/param_record.h"
 
 namespace zavel::devserver {
@@ -41,6 +42,12 @@ struct Request {
   // Reads and resolves a path parameter on the signed-on disk: 0 or an error number
   // (24001 when it is missing).
   int32_t path(const char* name, bool follow_last, Resolved* out) const;
+
+  // Makes this request the one writer of the resolved paths while *hold lives; an earlier
+  // writer of any of them is stopped first. socket: see WriterTable::acquire. 0, or 23001
+  // when a writer does not let go in time.
+  int32_t holdWriters(std::initializer_list<const Resolved*> paths, WriterHold* hold,
+                      int socket = -1) const;
 
   // Marks the reply failed; returns kReply so handlers can end with it.
   Outcome fail(int32_t error);

@@ -129,6 +129,8 @@ Outcome deleteFile(Request& r) {
   if (!target.exists) return r.fail(kErrNotExists);
   std::string opt;
   const bool force = r.text("opt", &opt) && opt == "force";
+  WriterHold hold;
+  if (int32_t e = r.holdWriters({&target}, &hold)) return r.fail(e);
   int err = 0;
   if (!target.isDir()) {
     err = ::unlinkat(target.dir.get(), target.name(), 0) == 0 ? 0 : errno;
@@ -163,6 +165,8 @@ Outcome renameFile(Request& r) {
   if (!from.exists) return r.fail(kErrNotExists);
   if (to.isRoot() || to.exists) return r.fail(kErrExists);
   if (from.isDir() && startsWith(to.parts, from.parts)) return r.fail(kErrPermission);
+  WriterHold hold;
+  if (int32_t e = r.holdWriters({&from, &to}, &hold)) return r.fail(e);
   const int err = renameNoReplace(from, to);
   return err == 0 ? Outcome::kReply : r.failErrno(err);
 }
@@ -188,6 +192,8 @@ int32_t sourceAndTarget(Request& r, Resolved* from, Resolved* to) {
 Outcome moveFile(Request& r) {
   Resolved from, to;
   if (int32_t e = sourceAndTarget(r, &from, &to)) return r.fail(e);
+  WriterHold hold;
+  if (int32_t e = r.holdWriters({&from, &to}, &hold)) return r.fail(e);
   const int err = renameNoReplace(from, to);
   return err == 0 ? Outcome::kReply : r.failErrno(err);
 }

@@ -73,6 +73,7 @@ void FileServer::serve(ACE_HANDLE handle, bool over_limit) {
   SocketPeer peer(handle);
   ++context_.stats.connections;
   ConnectionState conn;
+  conn.socket = handle;
   if (over_limit) {
     // Answer the first request (normally the sign-on) with the limit, then hang up.
     ParamRecord request;

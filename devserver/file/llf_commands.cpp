@@ -54,6 +54,10 @@ int32_t openPath(Request& r, const char* param, int flags, mode_t mode, UniqueFd
   if (int32_t e = r.path(param, true, &target)) return e;
   if (!target.exists && !(flags & O_CREAT)) return kErrNotExists;
   if (target.exists && (flags & O_CREAT) && (flags & O_EXCL)) return kErrExists;
+  // Truncating writes the file: an upload of it stops first.
+  WriterHold hold;
+  if (flags & O_TRUNC)
+    if (int32_t e = r.holdWriters({&target}, &hold)) return e;
   *out = target.open(flags, mode & 0777 & ~r.conn.umask);
   if (!out->valid()) return errorFromErrno(errno);
   *path = r.disk().display(target.parts);
@@ -310,6 +314,8 @@ Outcome llfUnlink(Request& r) {
   Resolved target;
   if (int32_t e = existing(r, "path", false, &target)) return r.fail(e);
   if (target.isRoot()) return r.fail(kErrPermission);
+  WriterHold hold;
+  if (int32_t e = r.holdWriters({&target}, &hold)) return r.fail(e);
   if (::unlinkat(target.dir.get(), target.name(), 0) != 0) return r.failErrno(errno);
   return Outcome::kReply;
 }
@@ -334,6 +340,8 @@ Outcome llfRename(Request& r) {
   const bool into_itself = to.parts.size() > from.parts.size() &&
                            std::equal(from.parts.begin(), from.parts.end(), to.parts.begin());
   if (into_itself) return r.fail(kErrPermission);
+  WriterHold hold;
+  if (int32_t e = r.holdWriters({&from, &to}, &hold)) return r.fail(e);
   if (::renameat(from.dir.get(), from.name(), to.dir.get(), to.name()) != 0)
     return r.failErrno(errno);
   return Outcome::kReply;

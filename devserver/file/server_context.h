@@ -12,6 +12,7 @@
 
 #include "devserver/config.h"
 #include "devserver/file/disk.h"
+#include "devserver/file/writer_table.h"
 #include "devserver/unique_fd.h"
 
 namespace zavel::devserver {
@@ -32,6 +33,7 @@ struct ServerContext {
   Config config;
   std::map<std::string, std::unique_ptr<Disk>> disks;  // personal disks by sign-on id
   ServerStats stats;
+  WriterTable writers;  // files being written, one writer each
   std::atomic<bool> stopping{false};
   // Where a server-to-server copy may connect: loopback addresses (when allowed) and the
   // hosts the configuration names.
@@ -63,6 +65,7 @@ inline constexpr size_t kMaxOpenHandles = 256;
 struct ConnectionState {
   Disk* disk = nullptr;
   std::string user;
+  int socket = -1;  // the connection's stream, which a newer writer shuts down to stop an upload
   mode_t umask = 022;
   std::map<int32_t, OpenFile> files;
   std::map<int32_t, OpenDir> dirs;

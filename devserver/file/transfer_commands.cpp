@@ -31,7 +31,8 @@ constexpr int kUploadIdleMs = 120000;
 constexpr int32_t kCopyTimeoutMs = 60000;
 constexpr const char* kCopyClientVersion = "4.10.20.1";
 
-// Counts one running transfer for "getserverinfo".
+// Counts one running transfer for "getserverinfo", from before its opening reply, so a
+// client that has the reply sees it counted.
 class ActiveTransfer {
  public:
   explicit ActiveTransfer(std::atomic<int32_t>& counter) : counter_(counter) { ++counter_; }
@@ -69,8 +70,8 @@ Outcome download(Request& r) {
   if (::fstat(fd.get(), &st) != 0) return r.failErrno(errno);
   if (end > static_cast<uint64_t>(st.st_size)) return r.fail(kErrWrongParameter);
 
-  if (!sendStatus(r, kErrNone)) return Outcome::kClose;
   ActiveTransfer active(r.server.stats.downloads);
+  if (!sendStatus(r, kErrNone)) return Outcome::kClose;
   std::vector<char> buffer(std::min<uint64_t>(kBlockSize, end - start));
   for (uint64_t position = start; position < end;) {
     if (r.server.stopping) return Outcome::kClose;
@@ -105,6 +106,11 @@ Outcome upload(Request& r) {
   if (!readRange(r, &start, &end)) return r.fail(kErrWrongParameter);
   int32_t truncate = 0;
   r.int32("istrunc", &truncate);
+  // One writer per file: an earlier upload of it stops, writing nothing more, before this
+  // one looks at what is there.
+  WriterHold hold;
+  if (int32_t e = r.holdWriters({&target}, &hold, r.conn.socket)) return r.fail(e);
+  target.refresh();
   if (target.exists && !target.isFile()) return r.fail(kErrExists);
   const uint64_t size = target.exists ? static_cast<uint64_t>(target.st.st_size) : 0;
   // The range continues or overwrites what is there; it never leaves a gap of zeros.
@@ -119,8 +125,8 @@ Outcome upload(Request& r) {
   if (kept < size && ::ftruncate(fd.get(), static_cast<off_t>(kept)) != 0)
     return r.failErrno(errno);
 
-  if (!sendStatus(r, kErrNone)) return Outcome::kClose;
   ActiveTransfer active(r.server.stats.uploads);
+  if (!sendStatus(r, kErrNone)) return Outcome::kClose;
   std::vector<char> buffer(std::min<uint64_t>(kBlockSize, std::max<uint64_t>(end - start, 1)));
   uint64_t position = start;  // where the buffered bytes go
   uint64_t file_end = kept;
@@ -141,6 +147,8 @@ Outcome upload(Request& r) {
   for (uint64_t remaining = end - start; remaining > 0;) {
     const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size() - filled, remaining));
     const int64_t got = r.peer.receiveBytes(buffer.data() + filled, want, kUploadIdleMs);
+    // A newer writer of the file took over: what is still buffered must not land.
+    if (hold.stopRequested()) return Outcome::kClose;
     if (got <= 0 || r.server.stopping) {
       // The client went away (or the server stops): keep the bytes that arrived.
       if (got > 0) filled += static_cast<size_t>(got);
@@ -149,10 +157,12 @@ Outcome upload(Request& r) {
     }
     filled += static_cast<size_t>(got);
     remaining -= static_cast<uint64_t>(got);
+    if (remaining == 0) hold.finishing();  // the final reply still needs the connection
     if (filled == buffer.size() || remaining == 0) flush();
   }
   flush();
   fd.reset();
+  hold.release();
   return sendStatus(r, errorFromErrno(write_error)) ? Outcome::kDone : Outcome::kClose;
 }
 
@@ -240,8 +250,8 @@ Outcome copyEx(Request& r) {
   request.setInt32("istrunc", truncate);
   if (int32_t e = exchangeWithTarget(target, request)) return r.fail(e);
 
-  if (!sendStatus(r, kErrNone)) return Outcome::kClose;
   ActiveTransfer active(r.server.stats.uploads);
+  if (!sendStatus(r, kErrNone)) return Outcome::kClose;
   std::vector<char> buffer(std::min<uint64_t>(kBlockSize, std::max<uint64_t>(end - start, 1)));
   uint64_t position = start;
   // The client reads at least one position, so an empty range reports its end once.

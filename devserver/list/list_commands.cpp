@@ -90,6 +90,23 @@ int32_t getClubInfo(ListRequest& r) {
   return kErrNone;
 }
 
+// The member's authority level in a club; a non-member or an unknown club is refused.
+int32_t getClubAuthLevel(ListRequest& r) {
+  int64_t club = 0;
+  std::string user;
+  if (!r.number("iclubno", &club) || !r.text("suserno", 32, &user)) return kErrWrongParameter;
+  const ClubConfig* c = r.server.config.club(club);
+  if (c == nullptr) return kErrNoShareDirectory;
+  for (const AccountConfig& a : r.server.config.accounts) {
+    if (std::to_string(a.user_number) != user) continue;
+    const ClubMember* m = c->member(a.id);
+    if (m == nullptr) break;
+    r.out.setString("sauthlevel", std::to_string(m->level).c_str());
+    return kErrNone;
+  }
+  return kErrNotAllowed;
+}
+
 int32_t createDir(ListRequest& r) {
   int64_t parent = 0, made = 0;
   std::string name;
@@ -324,7 +341,19 @@ ListDispatcher::ListDispatcher(ListContext context) : context_(context) {
       {"getfileinfoopt", getFileInfoOpt},
       {"getdirinfoopt", getDirInfoOpt},
       {"getfilelistopt", getFileListOpt},
+      {"getclubauthlevel", getClubAuthLevel},
   };
+}
+
+bool ListDispatcher::serves(const std::string& command) const {
+  return table_.count(command) != 0;
+}
+
+void ListDispatcher::reject(ParamRecord& reply, Refusal why) const {
+  reply.clear();
+  setListResult(reply, why == Refusal::kMalformed ? kErrWrongPacket
+                       : why == Refusal::kBusy    ? kErrSessionLimit
+                                                  : kErrNotAllowed);
 }
 
 void ListDispatcher::handle(const ParamRecord& request, ParamRecord& reply) {
@@ -341,6 +370,8 @@ void ListDispatcher::handle(const ParamRecord& request, ParamRecord& reply) {
   // A failed request answers with its error alone, never with half its fields.
   if (error != kErrNone) reply.clear();
   setListResult(reply, error);
+  // The program asks this one as a portal lookup, which names its command in the reply.
+  if (command == "getclubauthlevel") reply.setString("inform", command.c_str());
 }
 
 void ListDispatcher::rejectMalformed(ParamRecord& reply) {

@@ -6,9 +6,10 @@
 #include <string>
 #include <unordered_map>
 
+#include "devserver/config.h"
 #include "devserver/list/club_index.h"
 #include "devserver/list/club_storage.h"
-#include "devserver/config.h"
+#include "devserver/record_server.h"
 #include "protocol/param_record.h"
 
 namespace zavel::devserver {
@@ -60,11 +61,17 @@ struct ListRequest {
 // A handler returns 0 or the error number of the reply.
 using ListHandler = int32_t (*)(ListRequest&);
 
-class ListDispatcher {
+class ListDispatcher : public RecordService {
  public:
   explicit ListDispatcher(ListContext context);
 
+  bool serves(const std::string& command) const override;
   void handle(const ParamRecord& request, ParamRecord& reply);
+  bool handle(const ParamRecord& request, ParamRecord& reply, const std::string&) override {
+    handle(request, reply);
+    return true;
+  }
+  void reject(ParamRecord& reply, Refusal why) const override;
   // The reply to a request whose body could not be read.
   static void rejectMalformed(ParamRecord& reply);
 

@@ -89,9 +89,15 @@ class ProgramTest : public ::testing::Test {
 TEST_F(ProgramTest, SeedsTheDemoPrintsItsEndpointsAndStopsCleanlyOnSignals) {
   for (int sig : {SIGTERM, SIGINT}) {
     Program program({"--data", (dir_ / "data").string(), "--seed-demo", "--listen",
-                     "file=127.0.0.1:0", "--listen", "list=127.0.0.1:0"});
+                     "file=127.0.0.1:0", "--listen", "list=127.0.0.1:0", "--listen",
+                     "auth=127.0.0.1:0", "--listen", "log=127.0.0.1:0"});
     const std::string file_line = program.line();
     const std::string list_line = program.line();
+    // The portal shares the list server's listener; every role says where it is.
+    const std::string portal_line = program.line();
+    EXPECT_EQ(portal_line, "portal" + list_line.substr(4));
+    EXPECT_TRUE(std::regex_match(program.line(), std::regex(R"(log 127\.0\.0\.1:\d+)")));
+    EXPECT_TRUE(std::regex_match(program.line(), std::regex(R"(auth 127\.0\.0\.1:\d+)")));
     std::smatch m;
     ASSERT_TRUE(std::regex_match(file_line, m, std::regex(R"(file 127\.0\.0\.1:(\d+))")))
         << file_line;
@@ -137,7 +143,7 @@ TEST_F(ProgramTest, ExplainsWhatIsWrongInsteadOfStarting) {
     const char* says;
   } cases[] = {
       {{"--data", (dir_ / "empty").string()}, 1, "config.json"},
-      {{"--data", dir_.string(), "--seed-demo", "--listen", "portal=:0"}, 2, "unknown server"},
+      {{"--data", dir_.string(), "--seed-demo", "--listen", "disk=:0"}, 2, "unknown server"},
       {{"--data", dir_.string(), "--listen", "file=127.0.0.1:99999"}, 2, "bad port"},
       {{"--data", dir_.string(), "--listen", "list=127.0.0.1:99999"}, 2, "bad port"},
       {{}, 106, "--data"},

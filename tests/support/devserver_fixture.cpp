@@ -83,8 +83,8 @@ bool DevServerFixture::tryStart(const DevServerFixtureOptions& options, const st
   if (!devserver::saveConfig(data_ / devserver::kConfigFileName, config, error)) return false;
   devserver::DevServerOptions server_options;
   server_options.data_dir = data_;
-  server_options.file = {host, options.club_file_port ? devserver::kFileServerPort : uint16_t{0}};
-  server_options.list = {host, 0};
+  server_options.useFreePorts(host);
+  if (options.club_file_port) server_options.file.port = devserver::kFileServerPort;
   server_options.club_first_index = options.club_first_index;
   server_ = std::make_unique<devserver::DevServer>(server_options);
   if (server_->start(error)) return true;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <string>
 
 namespace zavel::testing {
 
@@ -55,6 +56,22 @@ void TcpRelay::cutNextAfter(Direction direction, uint64_t bytes) {
   next_ = Plan{true, direction, bytes};
 }
 
+void TcpRelay::holdNextAfter(uint64_t bytes, uint64_t kept) {
+  std::lock_guard lock(mutex_);
+  next_ = Plan{true, Direction::kToServer, bytes, kept};
+}
+
+bool TcpRelay::waitUntilHolding(std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, limit, [this] { return holding_; });
+}
+
+void TcpRelay::release() {
+  std::lock_guard lock(mutex_);
+  released_ = true;
+  changed_.notify_all();
+}
+
 void TcpRelay::acceptLoop() {
   while (!stop_) {
     ACE_Time_Value tv(0, 50000);
@@ -79,6 +96,7 @@ void TcpRelay::acceptLoop() {
 }
 
 void TcpRelay::pump(int client, int server, Plan plan) {
+  if (plan.kept > 0) return holdingPump(client, server, plan);
   char buffer[16384];
   uint64_t passed = 0;
   pollfd fds[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
@@ -107,6 +125,43 @@ void TcpRelay::pump(int client, int server, Plan plan) {
   }
   drop(client);
   drop(server);
+}
+
+void TcpRelay::holdingPump(int client, int server, Plan plan) {
+  char buffer[16384];
+  uint64_t passed = 0;
+  std::string kept;
+  pollfd fds[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
+  bool open = true;
+  while (!stop_ && open && kept.size() < plan.kept) {
+    if (::poll(fds, 2, 50) < 0) break;
+    if (fds[1].revents != 0) {
+      const ssize_t n = ::recv(server, buffer, sizeof buffer, 0);
+      open = n > 0 && sendAll(client, buffer, static_cast<size_t>(n));
+    }
+    if (open && fds[0].revents != 0) {
+      const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+      if (n <= 0) break;
+      const size_t forward =
+          static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(n), plan.bytes - passed));
+      open = sendAll(server, buffer, forward);
+      passed += forward;
+      kept.append(buffer + forward,
+                  std::min<size_t>(static_cast<size_t>(n) - forward, plan.kept - kept.size()));
+    }
+  }
+  drop(client);
+  {
+    std::unique_lock lock(mutex_);
+    cut_ = true;
+    holding_ = true;
+    changed_.notify_all();
+    while (!released_ && !stop_) changed_.wait_for(lock, std::chrono::milliseconds(50));
+  }
+  // An orderly end after the late bytes, so the server reads every one of them.
+  if (open) sendAll(server, kept.data(), kept.size());
+  ::shutdown(server, SHUT_WR);
+  ::close(server);
 }
 
 }  // namespace zavel::testing

@@ -5,6 +5,8 @@
 #include <ace/SOCK_Acceptor.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -31,15 +33,27 @@ class TcpRelay {
   // Whether a cut has happened.
   bool cut() const { return cut_.load(); }
 
+  // The next connection forwards `bytes` from the client, keeps the next `kept` bytes it
+  // sends, then drops the client's side while the server's side stays open, as a link
+  // that lost its client with data still on the way. release() delivers the kept bytes
+  // and closes the server's side in order.
+  void holdNextAfter(uint64_t bytes, uint64_t kept);
+  // Waits until the client's side is dropped and the bytes are kept; false when that did
+  // not happen in time.
+  bool waitUntilHolding(std::chrono::milliseconds limit);
+  void release();
+
  private:
   struct Plan {
     bool armed = false;
     Direction direction = Direction::kToClient;
     uint64_t bytes = 0;
+    uint64_t kept = 0;  // held back after the cut, until release()
   };
 
   void acceptLoop();
   void pump(int client, int server, Plan plan);
+  void holdingPump(int client, int server, Plan plan);
 
   std::string host_;
   uint16_t upstream_port_;
@@ -49,6 +63,9 @@ class TcpRelay {
   std::atomic<bool> cut_{false};
   std::mutex mutex_;
   Plan next_;
+  std::condition_variable changed_;
+  bool holding_ = false;
+  bool released_ = false;
   std::thread accept_thread_;
   std::vector<std::thread> pumps_;
 };

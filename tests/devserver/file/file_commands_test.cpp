@@ -56,7 +56,7 @@ TEST(SignOn, ConnectionsBeyondTheLimitAreToldSoAndClosed) {
   DevServerFixture data;
   devserver::DevServerOptions options;
   options.data_dir = data.dataPath();
-  options.file = options.list = {"127.0.0.1", 0};
+  options.useFreePorts();
   options.max_connections = 1;
   devserver::DevServer server(options);
   std::string error;

@@ -401,7 +401,7 @@ TEST_F(ListServerIndex, TheIndexOutlivesARestartAndNeverHandsAnIndexOutTwice) {
 
   devserver::DevServerOptions options;
   options.data_dir = server_.dataPath();
-  options.file = options.list = {"127.0.0.1", 0};
+  options.useFreePorts();
   devserver::DevServer again(options);
   std::string error;
   ASSERT_TRUE(again.start(&error)) << error;

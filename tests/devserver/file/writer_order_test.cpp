@@ -1,0 +1,178 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "devserver/file/writer_table.h"
+#include "tests/devserver/test_client.h"
+#include "tests/support/tcp_relay.h"
+
+namespace zavel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+
+constexpr milliseconds kLimit{20000};
+
+// An upload whose client is gone while its last bytes are still on the way: the relay
+// forwards the requests and the first bytes, drops the client and keeps kLate bytes from
+// the server until released.
+class WriterOrder : public SignedOnTest {
+ protected:
+  static constexpr size_t kForwarded = (2u << 20) + 4096;
+  static constexpr size_t kLate = 2u << 20;
+
+  void startCutUpload(TcpRelay& relay, const std::string& name) {
+    relay.holdNextAfter(kForwarded, kLate);
+    TestClient old(server_.host(), relay.port());
+    old.signOn();
+    ASSERT_EQ(old.run(Req("upload")
+                          .s("path", "/tester/" + name)
+                          .u64("startpos", 0)
+                          .u64("endpos", old_.size())
+                          .i32("istrunc", 1)),
+              0);
+    old.sendRaw(old_.data(), kForwarded + kLate + (1u << 20));  // more than gets through
+    ASSERT_TRUE(relay.waitUntilHolding(kLimit));
+  }
+
+  // Lets the late bytes reach the server and waits until only `uploads` remain running.
+  void deliverLateBytes(TcpRelay& relay, int64_t uploads) {
+    relay.release();
+    const auto deadline = std::chrono::steady_clock::now() + kLimit;
+    while (numberOf(client_.call(Req("getserverinfo")), "nUpNum") > uploads) {
+      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the cut upload never ended";
+      std::this_thread::sleep_for(milliseconds(10));
+    }
+  }
+
+  const std::string old_ = patternBytes(8u << 20, 9);
+};
+
+TEST_F(WriterOrder, AnOverwriteOfACutUploadHoldsExactlyTheOverwrite) {
+  TcpRelay relay(server_.host(), server_.port());
+  startCutUpload(relay, "movie.bin");
+  const std::string fresh = patternBytes(1u << 20, 10);
+  TestClient writer(server_);
+  writer.signOn();
+  ASSERT_EQ(writer.run(Req("upload")
+                           .s("path", "/tester/movie.bin")
+                           .u64("startpos", 0)
+                           .u64("endpos", fresh.size())
+                           .i32("istrunc", 1)),
+            0);
+  deliverLateBytes(relay, 1);  // the overwrite itself is running
+  ASSERT_TRUE(writer.sendRaw(fresh.data(), fresh.size()));
+  EXPECT_EQ(errorOf(writer.receive()), 0);
+  const std::string held = readFile(disk("movie.bin"));
+  EXPECT_EQ(held.size(), fresh.size());
+  EXPECT_TRUE(held == fresh);
+}
+
+TEST_F(WriterOrder, ADeleteRenameOrTruncationOfACutUploadIsNotUndoneByItsLateBytes) {
+  fs::create_directories(disk("moved"));
+  struct Case {
+    Req request;
+    const char* name;  // the upload's file
+    const char* left;  // where the file is afterwards, or null when it was deleted
+  } cases[] = {
+      {Req("deletefile").s("path", "/tester/a.bin"), "a.bin", nullptr},
+      {Req("llf_unlink").s("path", "/tester/b.bin"), "b.bin", nullptr},
+      {Req("renamefile").s("oldpath", "/tester/c.bin").s("newpath", "/tester/c2.bin"), "c.bin",
+       "c2.bin"},
+      {Req("movefile").s("srcpath", "/tester/d.bin").s("dirpath", "/tester/moved"), "d.bin",
+       "moved/d.bin"},
+      {Req("llf_rename").s("oldpath", "/tester/e.bin").s("newpath", "/tester/e2.bin"), "e.bin",
+       "e2.bin"},
+      {Req("llf_open1").s("filename", "/tester/f.bin").i32("flags", O_WRONLY | O_TRUNC), "f.bin",
+       "f.bin"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TcpRelay relay(server_.host(), server_.port());
+    startCutUpload(relay, c.name);
+    ASSERT_EQ(run(c.request), 0);
+    const std::string before = c.left ? readFile(disk(c.left)) : "";
+    deliverLateBytes(relay, 0);
+    if (c.left == nullptr || std::string(c.left) != c.name) {
+      EXPECT_FALSE(fs::exists(disk(c.name)));
+    }
+    if (c.left == nullptr) continue;
+    const std::string after = readFile(disk(c.left));
+    EXPECT_EQ(after.size(), before.size());
+    EXPECT_TRUE(after == before && before == old_.substr(0, before.size()));
+  }
+}
+
+// A writer blocked in a receive on its own socket, as an upload waits for its client.
+struct BlockedWriter {
+  int fds[2] = {-1, -1};
+  devserver::WriterHold hold;
+  std::thread thread;
+  bool stopped = false;
+
+  bool start(devserver::WriterTable& table, const std::string& key) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) return false;
+    timeval bound{20, 0};  // a writer nobody stops still ends
+    ::setsockopt(fds[0], SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
+    if (!table.acquire({key}, fds[0], &hold)) return false;
+    thread = std::thread([this] {
+      char byte;
+      ::recv(fds[0], &byte, 1, 0);
+      stopped = hold.stopRequested();
+      hold.release();
+    });
+    return true;
+  }
+  ~BlockedWriter() {
+    if (thread.joinable()) thread.join();
+    ::close(fds[0]);
+    ::close(fds[1]);
+  }
+};
+
+TEST(WriterTable, ANewcomerStopsTheHoldersOfItsPathsAndTakesThemAllAtOnce) {
+  devserver::WriterTable table(kLimit);
+  BlockedWriter x, y;
+  ASSERT_TRUE(x.start(table, "/disk/x"));
+  ASSERT_TRUE(y.start(table, "/disk/y"));
+  // A rename between two held paths, named in any order and twice, gets both.
+  devserver::WriterHold rename;
+  EXPECT_TRUE(table.acquire({"/disk/y", "/disk/x", "/disk/y"}, -1, &rename));
+  x.thread.join();
+  y.thread.join();
+  EXPECT_TRUE(x.stopped && y.stopped);
+  // A holder that cannot be interrupted and does not let go makes a newcomer give up.
+  devserver::WriterTable quick(milliseconds(50));
+  devserver::WriterHold first, second;
+  ASSERT_TRUE(quick.acquire({"/disk/x"}, -1, &first));
+  EXPECT_FALSE(quick.acquire({"/disk/x"}, -1, &second));
+  EXPECT_TRUE(first.stopRequested());
+  first.release();
+  EXPECT_TRUE(quick.acquire({"/disk/x"}, -1, &second));
+}
+
+TEST(WriterTable, AFinishingWriterIsWaitedForNotCutOff) {
+  devserver::WriterTable table(milliseconds(50));
+  int fds[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+  devserver::WriterHold finishing, newcomer;
+  ASSERT_TRUE(table.acquire({"/disk/f"}, fds[0], &finishing));
+  finishing.finishing();
+  EXPECT_FALSE(table.acquire({"/disk/f"}, -1, &newcomer));
+  // Its connection stays usable for the final reply.
+  EXPECT_EQ(::send(fds[0], "r", 1, MSG_NOSIGNAL), 1);
+  char byte = 0;
+  EXPECT_EQ(::recv(fds[1], &byte, 1, 0), 1);
+  ::close(fds[0]);
+  ::close(fds[1]);
+}
+
+}  // namespace
+}  // namespace zavel::testing
