@@ -29,15 +29,15 @@ PortalMessage frame(const FormMap& header, const uint8_t* body, size_t body_size
 
 }  // namespace
 
-FrameStatus checkFrame(const uint8_t* data, size_t size, size_t* length) {
+FrameStatus checkFrame(const uint8_t* data, size_t size, size_t* length, uint32_t max_part) {
   if (size < 4) return FrameStatus::kIncomplete;
   if (std::memcmp(data, kPortalMagic, 4) != 0) return FrameStatus::kError;
   if (size < 12) return FrameStatus::kIncomplete;
   const uint64_t header = read32(data + 8);
-  if (header > kMaxPortalPart) return FrameStatus::kError;
+  if (header > max_part) return FrameStatus::kError;
   if (size < header + 16) return FrameStatus::kIncomplete;
   const uint64_t body = read32(data + 12 + header);
-  if (body > kMaxPortalPart) return FrameStatus::kError;
+  if (body > max_part) return FrameStatus::kError;
   if (size < header + body + 16) return FrameStatus::kIncomplete;
   *length = static_cast<size_t>(header + body + 16);
   return FrameStatus::kComplete;
@@ -59,7 +59,9 @@ PortalMessage PortalMessage::build(FormMap& header, const ValueMap& body, bool s
 bool PortalMessage::parts(const uint8_t** header, size_t* header_size, const uint8_t** body,
                           size_t* body_size) const {
   size_t length = 0;
-  if (checkFrame(bytes_.data(), bytes_.size(), &length) != FrameStatus::kComplete ||
+  // The receiver has measured the message against its own limit already.
+  if (checkFrame(bytes_.data(), bytes_.size(), &length, kMaxReceivedPart) !=
+          FrameStatus::kComplete ||
       length != bytes_.size())
     return false;
   *header_size = read32(bytes_.data() + 8);

@@ -15,15 +15,18 @@
 namespace zavel::portal {
 
 inline constexpr uint8_t kPortalMagic[4] = {0x01, 0x31, 0x30, 0xF2};
-// Longest header or body either end accepts; anything larger is a broken peer.
+// Longest header or body the servers accept; anything larger is a broken peer.
 inline constexpr uint32_t kMaxPortalPart = 65536;
+// Longest header or body the program takes from a server.
+inline constexpr uint32_t kMaxReceivedPart = 1u << 20;
 
 enum class FrameStatus { kIncomplete, kComplete, kError };
 
 // Looks at the front of a receive buffer. kComplete sets *length to the bytes of the first
 // whole message (H + B + 16). kError: wrong magic, or a header or body longer than
-// kMaxPortalPart; such a stream can never be read on.
-FrameStatus checkFrame(const uint8_t* data, size_t size, size_t* length);
+// max_part; such a stream can never be read on.
+FrameStatus checkFrame(const uint8_t* data, size_t size, size_t* length,
+                       uint32_t max_part = kMaxPortalPart);
 
 class PortalMessage {
  public:

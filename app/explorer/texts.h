@@ -1,0 +1,17 @@
+// The explorer's user-visible texts, marked for translation (shown through text::tr()).
+#pragma once
+
+#include "app/signin/texts.h"
+
+namespace zavel::app::text {
+
+inline constexpr const char* kColumnName = QT_TRANSLATE_NOOP("zavel", "파일명");
+inline constexpr const char* kColumnSize = QT_TRANSLATE_NOOP("zavel", "크기(byte)");
+inline constexpr const char* kColumnType = QT_TRANSLATE_NOOP("zavel", "종류");
+inline constexpr const char* kColumnDate = QT_TRANSLATE_NOOP("zavel", "날짜");
+inline constexpr const char* kColumnIndex = QT_TRANSLATE_NOOP("zavel", "index");
+inline constexpr const char* kFolder = QT_TRANSLATE_NOOP("zavel", "폴더");
+inline constexpr const char* kConnected = QT_TRANSLATE_NOOP("zavel", "연결됨");
+inline constexpr const char* kDisconnected = QT_TRANSLATE_NOOP("zavel", "끊김");
+
+}  // namespace zavel::app::text

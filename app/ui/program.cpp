@@ -1,0 +1,39 @@
+#include "app/ui/program.h"
+
+#include "app/signin/settings_store.h"
+#include "app/signin/sign_in_logic.h"
+#include "app/ui/main_frame.h"
+#include "app/ui/qt_prompter.h"
+#include "app/ui/sign_in_dialog.h"
+
+namespace zavel::app {
+
+Program::Program(ProgramOptions options) : options_(std::move(options)) {
+  prompter_ = std::make_unique<QtPrompter>();
+  settings_ = options_.settingsPath.isEmpty()
+                  ? std::make_unique<SettingsStore>()
+                  : std::make_unique<SettingsStore>(options_.settingsPath);
+  sign_in_ = std::make_unique<SignInLogic>(login_, *settings_, *prompter_);
+  sign_in_->setAuthServer(options_.authHost, options_.authPort);
+  sign_in_->launchParameters(options_.launchText);
+}
+
+Program::~Program() = default;
+
+bool Program::signIn() {
+  SignInDialog dialog(*sign_in_);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+void Program::showMainWindow() {
+  if (login_.deleteInfo)
+    sign_in_->accounts().deleteAccount(login_);
+  else
+    sign_in_->accounts().saveAccount(login_);
+  frame_ = std::make_unique<MainFrame>(login_);
+  frame_->show();
+  frame_->raise();
+  frame_->activateWindow();
+}
+
+}  // namespace zavel::app

@@ -1,0 +1,47 @@
+// The program's start-up, in its fixed order: settings, launch keys or the remembered
+// account, the sign-in dialog, the remembered account stored, the main window.
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+#include "app/signin/login_info.h"
+
+namespace zavel::app {
+
+class MainFrame;
+class Prompter;
+class SettingsStore;
+class SignInLogic;
+
+struct ProgramOptions {
+  QString authHost = QStringLiteral("127.0.0.1");
+  uint16_t authPort = 10020;
+  QString deviceRoot;    // empty: the user's home
+  QString launchText;    // the command line's launch keys, if any
+  QString settingsPath;  // empty: the user's settings file
+};
+
+class Program {
+ public:
+  explicit Program(ProgramOptions options);
+  ~Program();
+
+  // Shows the sign-in dialog; true when the user signed in, false when they quit.
+  bool signIn();
+  // Stores or forgets the account as the sign-in asked, and opens the main window.
+  void showMainWindow();
+  MainFrame* mainFrame() { return frame_.get(); }
+  LoginInfo& login() { return login_; }
+
+ private:
+  ProgramOptions options_;
+  LoginInfo login_;
+  std::unique_ptr<Prompter> prompter_;
+  std::unique_ptr<SettingsStore> settings_;
+  std::unique_ptr<SignInLogic> sign_in_;
+  std::unique_ptr<MainFrame> frame_;
+};
+
+}  // namespace zavel::app

@@ -1,0 +1,186 @@
+// The program as a person meets it: the sign-in dialog's controls, signing in by typing,
+// and the main window's disk list; and the built program signing in with launch keys.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include "app/signin/account_store.h"
+#include "app/signin/settings_store.h"
+#include "app/ui/main_frame.h"
+#include "app/ui/program.h"
+#include "app/ui/sign_in_dialog.h"
+#include "tests/app/support/demo_server.h"
+#include "tests/app/support/fake_auth_server.h"
+
+namespace zavel::app {
+namespace {
+
+using testing::waitFor;
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    SettingsStore settings(settingsPath());
+    settings.writeText("server", "ip", "127.0.0.1");
+    settings.writeInt("server", "port", demo_.server().portalPort());
+  }
+
+  QString settingsPath() const { return dir_.filePath("vemar/zavel.conf"); }
+
+  ProgramOptions options(uint16_t auth_port = 0) {
+    ProgramOptions o;
+    o.authPort = auth_port ? auth_port : demo_.server().authPort();
+    o.settingsPath = settingsPath();
+    return o;
+  }
+
+  // Runs step on the modal dialog once it is up.
+  static void onDialog(std::function<void(QWidget*)> step) {
+    QTimer::singleShot(0, [step] {
+      waitFor([] { return QApplication::activeModalWidget() != nullptr; }, 5000);
+      step(QApplication::activeModalWidget());
+    });
+  }
+
+  testing::DemoServer demo_;
+  QTemporaryDir dir_;
+};
+
+TEST_F(ProgramTest, EveryControlIsNamedForTestsAndAssistiveTechnology) {
+  testing::FakeAuthServer silent;
+  Program program(options(silent.port()));
+  onDialog([](QWidget* dialog) {
+    struct Control {
+      const char* name;
+      QString accessible;
+    } controls[] = {
+        {"idBox", "아이디"},
+        {"domainBox", "도메인명"},
+        {"passwordBox", "비밀번호"},
+        {"savePasswordBox", "비밀번호 저장"},
+        {"autoConnectBox", "자동 접속"},
+        {"deleteInfoBox", "접속정보 삭제"},
+        {"signInButton", "로그인"},
+        {"cancelButton", "취소"},
+        {"atLabel", "@"},
+    };
+    for (const Control& c : controls) {
+      SCOPED_TRACE(c.name);
+      auto* w = dialog->findChild<QWidget*>(c.name);
+      ASSERT_NE(w, nullptr);
+      EXPECT_EQ(w->accessibleName(), c.accessible);
+    }
+    EXPECT_EQ(dialog->windowTitle(), "ZAVEL 탐색기");
+    auto* domains = dialog->findChild<QComboBox*>("domainBox");
+    ASSERT_EQ(domains->count(), 5);
+    EXPECT_EQ(domains->itemText(0), "vemar.net");
+
+    // Working view while the router stays silent; cancel brings the idle view back.
+    dialog->findChild<QComboBox*>("idBox")->setEditText("demo");
+    QTest::mouseClick(dialog->findChild<QPushButton*>("signInButton"), Qt::LeftButton);
+    EXPECT_TRUE(dialog->findChild<QWidget*>("workingView")->isVisible());
+    EXPECT_FALSE(dialog->findChild<QWidget*>("signInButton")->isVisible());
+    QTest::mouseClick(dialog->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+    EXPECT_TRUE(dialog->findChild<QWidget*>("idleView")->isVisible());
+
+    // Ticking auto connect ticks save password and clears delete connection info.
+    auto* del = dialog->findChild<QCheckBox*>("deleteInfoBox");
+    QTest::mouseClick(del, Qt::LeftButton);
+    QTest::mouseClick(dialog->findChild<QCheckBox*>("autoConnectBox"), Qt::LeftButton);
+    EXPECT_TRUE(dialog->findChild<QCheckBox*>("savePasswordBox")->isChecked());
+    EXPECT_FALSE(del->isChecked());
+    static_cast<QDialog*>(dialog)->done(QDialog::Rejected);
+  });
+  EXPECT_FALSE(program.signIn());
+}
+
+TEST_F(ProgramTest, TypedPasswordSignsInAndTheMainWindowListsTheDisks) {
+  Program program(options());
+  onDialog([](QWidget* dialog) {
+    auto* id = dialog->findChild<QComboBox*>("idBox");
+    QTest::keyClicks(id->lineEdit(), "demo");
+    auto* domain = dialog->findChild<QComboBox*>("domainBox");
+    domain->lineEdit()->clear();
+    QTest::keyClicks(domain->lineEdit(), "zavel.net");
+    QTest::keyClicks(dialog->findChild<QLineEdit*>("passwordBox"), "demo");
+    QTest::mouseClick(dialog->findChild<QPushButton*>("signInButton"), Qt::LeftButton);
+  });
+  ASSERT_TRUE(program.signIn());
+  program.showMainWindow();
+  MainFrame* frame = program.mainFrame();
+  EXPECT_EQ(frame->windowTitle(), "ZAVEL 탐색기");
+  auto* list = frame->findChild<QTreeView*>("remoteList");
+  ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(waitFor([&] { return list->model()->rowCount() == 3; }, 5000));
+  QStringList rows;
+  for (int r = 0; r < 3; ++r)
+    rows << list->model()->index(r, 0).data().toString() + "|" +
+                list->model()->index(r, 1).data().toString();
+  EXPECT_EQ(rows, (QStringList{"My zavel|끊김", "데모 클럽|끊김", "사진 동호회|끊김"}));
+  EXPECT_EQ(list->model()->index(0, 0).data(Qt::AccessibleTextRole).toString(), "My zavel");
+  // The account was remembered, with its password, in a file only its owner reads.
+  const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+  EXPECT_FALSE(QFile::permissions(settingsPath()) & others);
+  SettingsStore settings(settingsPath());
+  EXPECT_EQ(AccountStore(settings).restorePassword("demo@zavel.net"), "demo");
+}
+
+TEST_F(ProgramTest, TheBuiltProgramSignsInWithLaunchKeys) {
+  QProcess zavel;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("XDG_CONFIG_HOME", dir_.path());
+  zavel.setProcessEnvironment(env);
+  zavel.start(ZAVEL_PROGRAM,
+              {"--auth-server", QString("127.0.0.1:%1").arg(demo_.server().authPort()),
+               "zavel-auth:u_id=demo;u_sessionkey=demo-session-key"});
+  ASSERT_TRUE(zavel.waitForStarted());
+  // Signed in and the disk list read: the program logs its success.
+  EXPECT_TRUE(waitFor([&] { return !demo_.connectLog().empty(); }, 20000));
+  const auto log = demo_.connectLog();
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_NE(log[0].find("\"sissuc\":\"Y\""), std::string::npos) << log[0];
+  EXPECT_EQ(zavel.state(), QProcess::Running);  // the main window stays up
+  zavel.kill();
+  zavel.waitForFinished();
+}
+
+TEST(ProgramCommandLine, HelpAndWrongUsage) {
+  struct Case {
+    QStringList args;
+    int status;
+    const char* output;
+  } cases[] = {
+      {{"--help"}, 0, "--auth-server <HOST[:PORT]>"},
+      {{"--auth-server", "host:0"}, 2, "--auth-server takes HOST or HOST:PORT"},
+      {{"--auth-server", "host:x"}, 2, "--auth-server takes HOST or HOST:PORT"},
+      {{"--device-root", "/no/such/folder"}, 2, "no such folder"},
+      {{"zavel-auth:u_id=a", "zavel-auth:u_id=b"}, 2, "one launch text at most"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    QProcess zavel;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    zavel.setProcessEnvironment(env);
+    zavel.start(ZAVEL_PROGRAM, c.args);
+    ASSERT_TRUE(zavel.waitForFinished(20000));
+    EXPECT_EQ(zavel.exitCode(), c.status);
+    const QString out = zavel.readAllStandardOutput() + zavel.readAllStandardError();
+    EXPECT_TRUE(out.contains(c.output)) << out.toStdString();
+  }
+}
+
+}  // namespace
+}  // namespace zavel::app
