@@ -5,7 +5,6 @@
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <functional>
-#include <nlohmann/json.hpp>
 
 #include "app/signin/disk_table.h"
 #include "app/signin/portal_lookups.h"
@@ -420,20 +419,6 @@ TEST(DemoPortal, LooksUpTheDemoAccountEndToEnd) {
   EXPECT_EQ(lookups.clubAuthLevel(login.disks[0]), -1);  // not a club
   EXPECT_TRUE(prompter.texts().isEmpty());
 
-  lookups.insertConnectLog("0", "P", true, 0);
-  std::vector<std::string> entries;
-  testing::waitFor([&] { return !(entries = demo.connectLog()).empty(); });
-  ASSERT_EQ(entries.size(), 1u);
-  const nlohmann::json entry = nlohmann::json::parse(entries[0]);
-  EXPECT_EQ(entry["suserno"], "1001");
-  EXPECT_EQ(entry["sclubno"], "0");
-  EXPECT_EQ(entry["stype"], "P");
-  EXPECT_EQ(entry["sissuc"], "Y");
-  EXPECT_EQ(entry["ierrcode"], 0);
-
-  login.id = "nobody";
-  EXPECT_EQ(lookups.userByIdDomain(), "");
-  EXPECT_FALSE(lookups.errorText().isEmpty());  // the portal's own reason
 }
 
 }  // namespace
