@@ -11,6 +11,9 @@ inline constexpr const char* kColumnType = QT_TRANSLATE_NOOP("zavel", "종류");
 inline constexpr const char* kColumnDate = QT_TRANSLATE_NOOP("zavel", "날짜");
 inline constexpr const char* kColumnIndex = QT_TRANSLATE_NOOP("zavel", "index");
 inline constexpr const char* kFolder = QT_TRANSLATE_NOOP("zavel", "폴더");
+inline constexpr const char* kFileType = QT_TRANSLATE_NOOP("zavel", "파일");
+// The upper-cased extension, then " 파일".
+inline constexpr const char* kFileTypeOf = QT_TRANSLATE_NOOP("zavel", "%1 파일");
 inline constexpr const char* kConnected = QT_TRANSLATE_NOOP("zavel", "연결됨");
 inline constexpr const char* kDisconnected = QT_TRANSLATE_NOOP("zavel", "끊김");
 
