@@ -46,9 +46,13 @@ ListRow localRow(const LocalEntry& entry) {
 
 ListRow remoteRow(const RemoteEntry& entry, const QString& listedPath) {
   ListRow row;
+  // The name below the listed folder; a listing by club key names no such folder, so there
+  // the last level counts.
   QString name = entry.name;
-  if (!listedPath.isEmpty()) name.remove(listedPath);
-  name.remove(u'/');
+  if (!listedPath.isEmpty() && name.startsWith(listedPath + u'/'))
+    name = name.mid(listedPath.size() + 1);
+  else
+    name = name.section(u'/', -1);
   row.cells[kColName] = name;
   row.cells[kColSize] = entry.folder ? text::tr(text::kFolder) : QString::number(entry.size);
   if (!entry.folder) row.cells[kColType] = fileTypeText(name, entry.shellType);

@@ -40,7 +40,7 @@ struct RemoteEntry {
   QString shellType;
   std::optional<int64_t> clubNumber;  // club disks only
 };
-// The listed folder's path is removed from the name, then every "/".
+// Named by what follows the listed folder's path (or, failing that, the last "/").
 ListRow remoteRow(const RemoteEntry& entry, const QString& listedPath);
 
 // Ascending by the column, every folder before every file. Names, types and dates compare

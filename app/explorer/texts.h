@@ -18,3 +18,16 @@ inline constexpr const char* kConnected = QT_TRANSLATE_NOOP("zavel", "연결됨"
 inline constexpr const char* kDisconnected = QT_TRANSLATE_NOOP("zavel", "끊김");
 
 }  // namespace zavel::app::text
+
+namespace zavel::app::text {
+
+inline constexpr const char* kSelectOneClub =
+    QT_TRANSLATE_NOOP("zavel", "하나의 클럽을 선택 후 연결해주십시오!");
+inline constexpr const char* kNoDiskRights =
+    QT_TRANSLATE_NOOP("zavel", "연결할 수 없습니다.\n디스크 권한을 가져오지 못하여습니다.");
+inline constexpr const char* kZeroCapacity =
+    QT_TRANSLATE_NOOP("zavel", "현재 용량이 0MB 입니다.\n용량을 신청하시겠습니까?");
+// The library's error text and number: "%s(%d)".
+inline constexpr const char* kListingFailed = QT_TRANSLATE_NOOP("zavel", "%1(%2)");
+
+}  // namespace zavel::app::text

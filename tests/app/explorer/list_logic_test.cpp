@@ -44,6 +44,8 @@ TEST(ListRows, CellsOfLocalAndRemoteEntries) {
        {"a.pdf", "3000000000", "PDF 파일", "2004-07-01", ""}},
       {remoteRow({"/octa/12/사진", true, 0, "d", "", 12}, "/octa/12"),
        {"사진", "폴더", "", "d", "<12@>"}},
+      {remoteRow({"/octa/x/y.jpg", false, 1, "d", "", 9}, "<12@>"),
+       {"y.jpg", "1", "JPG 파일", "d", "<9>"}},
       {remoteRow({"/octa/12/a", false, 7, "d", "", int64_t{1} << 40}, "/octa/12"),
        {"a", "7", "파일", "d", "<1099511627776>"}},
   };
