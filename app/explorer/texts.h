@@ -5,6 +5,9 @@
 
 namespace zavel::app::text {
 
+inline constexpr const char* kMyDevice = QT_TRANSLATE_NOOP("zavel", "My Device");
+inline constexpr const char* kAllDisks = QT_TRANSLATE_NOOP("zavel", "전체 ZAVEL 보기");
+
 inline constexpr const char* kColumnName = QT_TRANSLATE_NOOP("zavel", "파일명");
 inline constexpr const char* kColumnSize = QT_TRANSLATE_NOOP("zavel", "크기(byte)");
 inline constexpr const char* kColumnType = QT_TRANSLATE_NOOP("zavel", "종류");
@@ -29,5 +32,19 @@ inline constexpr const char* kZeroCapacity =
     QT_TRANSLATE_NOOP("zavel", "현재 용량이 0MB 입니다.\n용량을 신청하시겠습니까?");
 // The library's error text and number: "%s(%d)".
 inline constexpr const char* kListingFailed = QT_TRANSLATE_NOOP("zavel", "%1(%2)");
+
+}  // namespace zavel::app::text
+
+namespace zavel::app::text {
+
+inline constexpr const char* kSortCaption = QT_TRANSLATE_NOOP("zavel", "정렬");
+inline constexpr const char* kSortName = QT_TRANSLATE_NOOP("zavel", "이름");
+inline constexpr const char* kSortDate = QT_TRANSLATE_NOOP("zavel", "마지막 수정일자");
+inline constexpr const char* kSortSize = QT_TRANSLATE_NOOP("zavel", "크기");
+inline constexpr const char* kSortType = QT_TRANSLATE_NOOP("zavel", "종류");
+inline constexpr const char* kConnectButton = QT_TRANSLATE_NOOP("zavel", "연결하기");
+inline constexpr const char* kDisconnectButton = QT_TRANSLATE_NOOP("zavel", "연결끊기");
+inline constexpr const char* kUploadButton = QT_TRANSLATE_NOOP("zavel", "업로드 하기");
+inline constexpr const char* kDownloadButton = QT_TRANSLATE_NOOP("zavel", "다운로드 하기");
 
 }  // namespace zavel::app::text

@@ -1,11 +1,16 @@
 #include "app/ui/main_frame.h"
 
+#include <QDesktopServices>
+#include <QHBoxLayout>
 #include <QHeaderView>
-#include <QLabel>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPushButton>
 #include <QSplitter>
-#include <QStyle>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/ui/texts.h"
@@ -13,73 +18,230 @@
 namespace zavel::app {
 namespace {
 
+using List = ExplorerLogic::List;
+
 // The view starts its lists this long after the frame is created.
 constexpr int kStartDelayMs = 500;
 
-QLabel* pathLabel(const char* name, const char* source) {
-  auto* label = new QLabel(text::tr(source) + QStringLiteral(" ▼"));
-  label->setObjectName(QLatin1String(name));
-  label->setAccessibleName(text::tr(source));
-  label->setStyleSheet(QStringLiteral("font-weight: bold; padding: 2px;"));
-  return label;
+template <typename W>
+W* named(W* widget, const char* name, const QString& accessible) {
+  widget->setObjectName(QLatin1String(name));
+  widget->setAccessibleName(accessible);
+  return widget;
+}
+
+QPushButton* button(const char* name, const char* source) {
+  return named(new QPushButton(text::tr(source)), name, text::tr(source));
 }
 
 }  // namespace
 
-MainFrame::MainFrame(LoginInfo& login, QWidget* parent) : QMainWindow(parent), login_(login) {
+MainFrame::MainFrame(Document& document, Prompter& prompter, const QString& deviceRoot,
+                     QWidget* parent)
+    : QMainWindow(parent), document_(document), logic_(document, prompter, deviceRoot) {
   setObjectName(QStringLiteral("mainFrame"));
   setWindowTitle(text::tr(text::kExplorerTitle));
   setAccessibleName(windowTitle());
+  logic_.setIconProvider(&icons_);
 
-  remote_path_ = pathLabel("remotePathButton", text::kAllDisks);
-  local_path_ = pathLabel("localPathButton", text::kMyDevice);
-  remote_list_ = makeList("remoteList", &remote_model_);
-  local_list_ = makeList("localList", &local_model_);
+  remote_list_ = makeList("remoteList", text::tr(text::kAllDisks), &logic_.remote());
+  local_list_ = makeList("localList", text::tr(text::kMyDevice), &logic_.local());
+  remote_path_ = makePathButton("remotePathButton", List::kRemote);
+  local_path_ = makePathButton("localPathButton", List::kLocal);
+
+  connect_ = button("connectButton", text::kConnectButton);
+  disconnect_ = button("disconnectButton", text::kDisconnectButton);
+  upload_ = button("uploadButton", text::kUploadButton);
+  download_ = button("downloadButton", text::kDownloadButton);
+  QObject::connect(connect_, &QPushButton::clicked, this, &MainFrame::connectDisk);
+  QObject::connect(disconnect_, &QPushButton::clicked, this, &MainFrame::disconnectDisk);
+
+  auto* upper_bar = new QHBoxLayout;
+  upper_bar->addWidget(remote_path_, 1);
+  upper_bar->addWidget(makeSortButton("remoteSortButton", List::kRemote));
+  auto* buttons = new QHBoxLayout;
+  for (QPushButton* b : {connect_, disconnect_, upload_, download_}) buttons->addWidget(b);
+  auto* lower_bar = new QHBoxLayout;
+  lower_bar->addWidget(local_path_, 1);
+  lower_bar->addWidget(makeSortButton("localSortButton", List::kLocal));
 
   auto* upper = new QWidget;
   auto* upper_layout = new QVBoxLayout(upper);
-  upper_layout->setContentsMargins(0, 0, 0, 0);
-  upper_layout->addWidget(remote_path_);
+  upper_layout->setContentsMargins(4, 4, 4, 0);
+  upper_layout->addLayout(upper_bar);
   upper_layout->addWidget(remote_list_);
+  upper_layout->addLayout(buttons);
   auto* lower = new QWidget;
   auto* lower_layout = new QVBoxLayout(lower);
-  lower_layout->setContentsMargins(0, 0, 0, 0);
-  lower_layout->addWidget(local_path_);
+  lower_layout->setContentsMargins(4, 0, 4, 4);
+  lower_layout->addLayout(lower_bar);
   lower_layout->addWidget(local_list_);
 
-  auto* split = new QSplitter(Qt::Vertical);
-  split->setObjectName(QStringLiteral("explorerView"));
+  auto* split = named(new QSplitter(Qt::Vertical), "explorerView", windowTitle());
   split->addWidget(upper);
   split->addWidget(lower);
   setCentralWidget(split);
-  resize(640, 560);
+  resize(640, 600);
 
-  QTimer::singleShot(kStartDelayMs, this, &MainFrame::showDisks);
+  QObject::connect(remote_list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                   &MainFrame::updateChrome);
+  QTimer::singleShot(kStartDelayMs, this, &MainFrame::start);
+  updateChrome();
 }
 
-QTreeView* MainFrame::makeList(const char* name, FileListModel* model) {
-  auto* list = new QTreeView;
-  list->setObjectName(QLatin1String(name));
-  list->setAccessibleName(
-      text::tr(std::string_view(name) == "remoteList" ? text::kAllDisks : text::kMyDevice));
+void MainFrame::start() {
+  logic_.showDisks();
+  logic_.fillLocal(QString());
+  updateChrome();
+}
+
+QTreeView* MainFrame::makeList(const char* name, const QString& accessible, FileListModel* model) {
+  auto* list = named(new QTreeView, name, accessible);
   list->setModel(model);
   list->setRootIsDecorated(false);
   list->setUniformRowHeights(true);
   list->setSelectionMode(QAbstractItemView::ExtendedSelection);
   list->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list->setEditTriggers(QAbstractItemView::NoEditTriggers);
   // Type, date and club key stay hidden: they are there for sorting and for the logic.
   for (int column = kColType; column <= kColIndex; ++column) list->setColumnHidden(column, true);
   list->header()->setStretchLastSection(false);
   list->header()->setSectionResizeMode(kColName, QHeaderView::Stretch);
   list->header()->resizeSection(kColSize, 90);
+  list->installEventFilter(this);
+  const List which = std::string_view(name) == "remoteList" ? List::kRemote : List::kLocal;
+  QObject::connect(list, &QTreeView::activated, this,
+                   [this, which](const QModelIndex& index) { open(which, index.row()); });
+  QObject::connect(list, &QTreeView::pressed, this, [this, which] {
+    active_ = which;
+    updateChrome();
+  });
   return list;
 }
 
-void MainFrame::showDisks() {
-  std::vector<ListRow> rows = diskRows(login_.disks);
-  const QIcon disk = style()->standardIcon(QStyle::SP_DriveNetIcon);
-  for (ListRow& row : rows) row.icon = disk;
-  remote_model_.setRows(std::move(rows));
+QToolButton* MainFrame::makePathButton(const char* name, List list) {
+  auto* path = named(new QToolButton, name, QString());
+  path->setPopupMode(QToolButton::InstantPopup);
+  path->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  path->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  auto* menu = new QMenu(path);
+  QObject::connect(menu, &QMenu::aboutToShow, this, [this, menu, list] {
+    menu->clear();
+    PathLevels& levels = list == List::kRemote ? logic_.remoteLevels() : logic_.localLevels();
+    const QStringList items = levels.items();
+    for (int n = 0; n < items.size(); ++n) {
+      QAction* item = menu->addAction(items[n]);
+      item->setData(PathLevels::kFirstItem + n);
+      item->setCheckable(true);
+      item->setChecked(n == items.size() - 1);
+      QObject::connect(item, &QAction::triggered, this, [this, list, n] {
+        active_ = list;
+        logic_.chooseLevel(list, n);
+        updateChrome();
+      });
+    }
+  });
+  path->setMenu(menu);
+  return path;
+}
+
+QToolButton* MainFrame::makeSortButton(const char* name, List list) {
+  auto* sort = named(new QToolButton, name, text::tr(text::kSortCaption));
+  sort->setText(text::tr(text::kSortCaption) + QStringLiteral(" ▼"));
+  sort->setPopupMode(QToolButton::InstantPopup);
+  auto* menu = new QMenu(sort);
+  const std::pair<const char*, int> choices[] = {{text::kSortName, kColName},
+                                                 {text::kSortDate, kColDate},
+                                                 {text::kSortSize, kColSize},
+                                                 {text::kSortType, kColType}};
+  for (const auto& [label, column] : choices) {
+    QAction* choice = menu->addAction(text::tr(label));
+    choice->setData(column);
+    QObject::connect(choice, &QAction::triggered, this,
+                     [this, sort, list, label = label, column = column] {
+                       sort->setText(text::tr(label) + QStringLiteral(" ▼"));
+                       logic_.sortBy(list, column);
+                     });
+  }
+  sort->setMenu(menu);
+  return sort;
+}
+
+QTreeView* MainFrame::listOf(List list) const {
+  return list == List::kRemote ? remote_list_ : local_list_;
+}
+
+void MainFrame::open(List list, int row) {
+  active_ = list;
+  if (const std::optional<QString> file = logic_.openRow(list, row))
+    QDesktopServices::openUrl(QUrl::fromLocalFile(*file));
+  updateChrome();
+}
+
+void MainFrame::connectDisk() {
+  QList<int> rows;
+  for (const QModelIndex& index : remote_list_->selectionModel()->selectedRows())
+    rows << index.row();
+  logic_.connectSelected(rows);
+  updateChrome();
+}
+
+void MainFrame::disconnectDisk() {
+  QString name;
+  if (logic_.mode() == ExplorerLogic::Mode::kDiskList) {
+    const QModelIndexList rows = remote_list_->selectionModel()->selectedRows();
+    if (rows.size() != 1) return;
+    name = logic_.remote().cell(rows[0].row(), kColName);
+  }
+  if (document_.closeDisk(name) && name.isEmpty()) logic_.showDisks();
+  if (logic_.mode() == ExplorerLogic::Mode::kDiskList) logic_.showDisks();
+  updateChrome();
+}
+
+// Keys a desktop user expects: Enter opens, Backspace goes up, F5 refreshes.
+bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress || (watched != remote_list_ && watched != local_list_))
+    return QMainWindow::eventFilter(watched, event);
+  const List list = watched == remote_list_ ? List::kRemote : List::kLocal;
+  active_ = list;
+  switch (static_cast<QKeyEvent*>(event)->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      open(list, listOf(list)->currentIndex().row());
+      return true;
+    case Qt::Key_Backspace:
+      logic_.goUp(list);
+      updateChrome();
+      return true;
+    case Qt::Key_F5:
+      logic_.refresh(list);
+      updateChrome();
+      return true;
+    default:
+      return QMainWindow::eventFilter(watched, event);
+  }
+}
+
+void MainFrame::updateChrome() {
+  const QFontMetrics metrics = remote_path_->fontMetrics();
+  remote_path_->setText(logic_.remoteLevels().caption(metrics));
+  remote_path_->setAccessibleName(logic_.remoteLevels().levels().last());
+  local_path_->setText(logic_.localLevels().caption(metrics));
+  local_path_->setAccessibleName(logic_.localLevels().levels().last());
+
+  const bool disks = logic_.mode() == ExplorerLogic::Mode::kDiskList;
+  const QModelIndexList selected = remote_list_->selectionModel()->selectedRows();
+  const bool connected_row =
+      disks && selected.size() == 1 &&
+      document_.disks().size() > static_cast<size_t>(selected[0].row()) &&
+      document_.disks()[static_cast<size_t>(selected[0].row())].session != nullptr;
+  connect_->setVisible(disks && !connected_row);
+  connect_->setEnabled(disks && !selected.isEmpty());
+  disconnect_->setVisible(!disks || connected_row);
+  disconnect_->setEnabled(!disks || connected_row);
+  // Transfers come with the transfer manager.
+  upload_->setEnabled(false);
+  download_->setEnabled(false);
 }
 
 }  // namespace zavel::app

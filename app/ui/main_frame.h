@@ -1,14 +1,16 @@
 // The main window "ZAVEL 탐색기": the remote list (which doubles as the disk list) above the
-// local list of "My Device".
+// local list of "My Device", each under its path and sort buttons, and the connect,
+// disconnect, upload and download buttons between them.
 #pragma once
 
+#include <QFileIconProvider>
 #include <QMainWindow>
 
-#include "app/explorer/file_list_model.h"
-#include "app/signin/login_info.h"
+#include "app/explorer/explorer_logic.h"
 
+class QPushButton;
+class QToolButton;
 class QTreeView;
-class QLabel;
 
 namespace zavel::app {
 
@@ -16,22 +18,38 @@ class MainFrame : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit MainFrame(LoginInfo& login, QWidget* parent = nullptr);
+  MainFrame(Document& document, Prompter& prompter, const QString& deviceRoot,
+            QWidget* parent = nullptr);
 
-  // Disk-list mode: one row per disk of the signed-in user.
-  void showDisks();
-  FileListModel& remoteModel() { return remote_model_; }
+  ExplorerLogic& explorer() { return logic_; }
+  // Disk-list mode, and the local list at the device root (the view's start).
+  void start();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  QTreeView* makeList(const char* name, FileListModel* model);
+  QTreeView* makeList(const char* name, const QString& accessible, FileListModel* model);
+  QToolButton* makePathButton(const char* name, ExplorerLogic::List list);
+  QToolButton* makeSortButton(const char* name, ExplorerLogic::List list);
+  QTreeView* listOf(ExplorerLogic::List list) const;
+  void open(ExplorerLogic::List list, int row);
+  void connectDisk();
+  void disconnectDisk();
+  void updateChrome();
 
-  LoginInfo& login_;
-  FileListModel remote_model_;
-  FileListModel local_model_;
+  Document& document_;
+  ExplorerLogic logic_;
+  QFileIconProvider icons_;
+  ExplorerLogic::List active_ = ExplorerLogic::List::kRemote;
   QTreeView* remote_list_;
   QTreeView* local_list_;
-  QLabel* remote_path_;
-  QLabel* local_path_;
+  QToolButton* remote_path_;
+  QToolButton* local_path_;
+  QPushButton* connect_;
+  QPushButton* disconnect_;
+  QPushButton* upload_;
+  QPushButton* download_;
 };
 
 }  // namespace zavel::app

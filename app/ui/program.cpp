@@ -1,5 +1,8 @@
 #include "app/ui/program.h"
 
+#include <QDir>
+
+#include "app/explorer/document.h"
 #include "app/signin/settings_store.h"
 #include "app/signin/sign_in_logic.h"
 #include "app/ui/main_frame.h"
@@ -18,7 +21,10 @@ Program::Program(ProgramOptions options) : options_(std::move(options)) {
   sign_in_->launchParameters(options_.launchText);
 }
 
-Program::~Program() = default;
+Program::~Program() {
+  frame_.reset();
+  document_.reset();
+}
 
 bool Program::signIn() {
   SignInDialog dialog(*sign_in_);
@@ -30,7 +36,13 @@ void Program::showMainWindow() {
     sign_in_->accounts().deleteAccount(login_);
   else
     sign_in_->accounts().saveAccount(login_);
-  frame_ = std::make_unique<MainFrame>(login_);
+  // The sessions live with the document, which outlives the frame.
+  document_ = std::make_unique<Document>(login_, sign_in_->lookups(), *prompter_);
+  document_->setOctaServer(octaServer(*settings_));
+  if (options_.filePort) document_->setFileServerPort(options_.filePort);
+  frame_ = std::make_unique<MainFrame>(
+      *document_, *prompter_,
+      options_.deviceRoot.isEmpty() ? QDir::homePath() : options_.deviceRoot);
   frame_->show();
   frame_->raise();
   frame_->activateWindow();

@@ -10,7 +10,9 @@
 
 namespace zavel::app {
 
+class Document;
 class MainFrame;
+class PortalLookups;
 class Prompter;
 class SettingsStore;
 class SignInLogic;
@@ -18,9 +20,10 @@ class SignInLogic;
 struct ProgramOptions {
   QString authHost = QStringLiteral("127.0.0.1");
   uint16_t authPort = 10020;
-  QString deviceRoot;    // empty: the user's home
-  QString launchText;    // the command line's launch keys, if any
-  QString settingsPath;  // empty: the user's settings file
+  QString deviceRoot;     // empty: the user's home
+  QString launchText;     // the command line's launch keys, if any
+  QString settingsPath;   // empty: the user's settings file
+  uint16_t filePort = 0;  // the file servers' port when not the service's 9553 (tests)
 };
 
 class Program {
@@ -41,6 +44,7 @@ class Program {
   std::unique_ptr<Prompter> prompter_;
   std::unique_ptr<SettingsStore> settings_;
   std::unique_ptr<SignInLogic> sign_in_;
+  std::unique_ptr<Document> document_;
   std::unique_ptr<MainFrame> frame_;
 };
 

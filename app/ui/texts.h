@@ -19,8 +19,4 @@ inline constexpr const char* kDeleteInfo = QT_TRANSLATE_NOOP("zavel", "접속정
 inline constexpr const char* kSignInButton = QT_TRANSLATE_NOOP("zavel", "로그인");
 inline constexpr const char* kCancelButton = QT_TRANSLATE_NOOP("zavel", "취소");
 
-// The explorer form.
-inline constexpr const char* kMyDevice = QT_TRANSLATE_NOOP("zavel", "My Device");
-inline constexpr const char* kAllDisks = QT_TRANSLATE_NOOP("zavel", "전체 ZAVEL 보기");
-
 }  // namespace zavel::app::text

@@ -418,7 +418,6 @@ TEST(DemoPortal, LooksUpTheDemoAccountEndToEnd) {
   EXPECT_EQ(lookups.clubAuthLevel(login.disks[2]), 3);
   EXPECT_EQ(lookups.clubAuthLevel(login.disks[0]), -1);  // not a club
   EXPECT_TRUE(prompter.texts().isEmpty());
-
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
@@ -12,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 
 #include "app/signin/account_store.h"
@@ -42,6 +44,9 @@ class ProgramTest : public ::testing::Test {
     ProgramOptions o;
     o.authPort = auth_port ? auth_port : demo_.server().authPort();
     o.settingsPath = settingsPath();
+    o.filePort = demo_.server().filePort();
+    o.deviceRoot = dir_.filePath("device");
+    QDir().mkpath(o.deviceRoot + "/사진");
     return o;
   }
 
@@ -129,6 +134,30 @@ TEST_F(ProgramTest, TypedPasswordSignsInAndTheMainWindowListsTheDisks) {
                 list->model()->index(r, 1).data().toString();
   EXPECT_EQ(rows, (QStringList{"My zavel|끊김", "데모 클럽|끊김", "사진 동호회|끊김"}));
   EXPECT_EQ(list->model()->index(0, 0).data(Qt::AccessibleTextRole).toString(), "My zavel");
+  // Enter opens the disk, then a folder; Backspace goes back up; the top level is the disk
+  // list again, the disk still connected.
+  auto enter = [&](QTreeView* view, const QString& name) {
+    const auto found = view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, name);
+    ASSERT_EQ(found.size(), 1) << name.toStdString();
+    view->setCurrentIndex(found[0]);
+    QTest::keyClick(view, Qt::Key_Return);
+  };
+  auto* path = frame->findChild<QToolButton*>("remotePathButton");
+  enter(list, "My zavel");
+  EXPECT_EQ(path->text(), " My zavel ▼");
+  enter(list, "문서");
+  EXPECT_EQ(path->text(), "  문서 ▼");
+  QTest::keyClick(list, Qt::Key_Backspace);
+  EXPECT_FALSE(list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, "문서").isEmpty());
+  QTest::keyClick(list, Qt::Key_Backspace);
+  EXPECT_EQ(list->model()->index(0, 1).data().toString(), "연결됨");
+  EXPECT_EQ(path->text(), "전체 ZAVEL 보기 ▼");
+
+  auto* local = frame->findChild<QTreeView*>("localList");
+  ASSERT_EQ(local->model()->rowCount(), 1);
+  enter(local, "사진");
+  EXPECT_EQ(frame->findChild<QToolButton*>("localPathButton")->text(), " 사진 ▼");
+
   // The account was remembered, with its password, in a file only its owner reads.
   const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
   EXPECT_FALSE(QFile::permissions(settingsPath()) & others);
