@@ -17,6 +17,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
   const ListRow& row = rows_[static_cast<size_t>(index.row())];
   switch (role) {
     case Qt::DisplayRole:
+    case Qt::EditRole:
     case Qt::AccessibleTextRole:
     case Qt::ToolTipRole:
       return row.cells[static_cast<size_t>(index.column())];
@@ -37,14 +38,35 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
   return text::tr(kHeaders[section]);
 }
 
+Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
+  Qt::ItemFlags f = QAbstractTableModel::flags(index);
+  if (index.isValid() && index.row() == editable_row_ && index.column() == kColName)
+    f |= Qt::ItemIsEditable;
+  return f;
+}
+
+bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role != Qt::EditRole || index.row() != editable_row_ || index.column() != kColName)
+    return false;
+  editable_row_ = -1;
+  emit renameRequested(index.row(), value.toString());
+  return false;
+}
+
 void FileListModel::setRows(std::vector<ListRow> rows) {
   beginResetModel();
+  editable_row_ = -1;
   rows_ = std::move(rows);
   endResetModel();
 }
 
 const QString& FileListModel::cell(int row, int column) const {
   return rows_.at(static_cast<size_t>(row)).cells.at(static_cast<size_t>(column));
+}
+
+void FileListModel::setCell(int row, int column, const QString& text) {
+  rows_.at(static_cast<size_t>(row)).cells.at(static_cast<size_t>(column)) = text;
+  emit dataChanged(index(row, column), index(row, column));
 }
 
 ListRow diskRow(const DiskEntry& disk) {

@@ -48,3 +48,44 @@ inline constexpr const char* kUploadButton = QT_TRANSLATE_NOOP("zavel", "업로�
 inline constexpr const char* kDownloadButton = QT_TRANSLATE_NOOP("zavel", "다운로드 하기");
 
 }  // namespace zavel::app::text
+
+namespace zavel::app::text {
+
+inline constexpr const char* kNewFolder = QT_TRANSLATE_NOOP("zavel", "새 폴더");
+inline constexpr const char* kNewFolderNumbered = QT_TRANSLATE_NOOP("zavel", "새 폴더 (%1)");
+inline constexpr const char* kRemoteFolderFailed =
+    QT_TRANSLATE_NOOP("zavel", "새 폴더를 만드는데 오류가 발생하였습니다");
+inline constexpr const char* kLocalFolderFailed =
+    QT_TRANSLATE_NOOP("zavel", "\"%1\" 에 디렉토리를 만들 수 없습니다.");
+inline constexpr const char* kInvalidName =
+    QT_TRANSLATE_NOOP("zavel", "파일이름에 다음 문자가 올 수 없습니다.\n\t\\ / : * ? \" < > |");
+inline constexpr const char* kFolderExists =
+    QT_TRANSLATE_NOOP("zavel", "지정한 이름을 가진 폴더가 존재합니다.");
+inline constexpr const char* kFileExists =
+    QT_TRANSLATE_NOOP("zavel", "지정한 이름을 가진 파일이 존재합니다.");
+inline constexpr const char* kFolderDenied =
+    QT_TRANSLATE_NOOP("zavel", "해당폴더에 접근할수 없습니다.");
+inline constexpr const char* kFileDenied =
+    QT_TRANSLATE_NOOP("zavel", "해당파일에 접근할수 없습니다.");
+inline constexpr const char* kFolderChangeFailed =
+    QT_TRANSLATE_NOOP("zavel", "해당폴더를 변경하는도중 문제가 발생했습니다.");
+inline constexpr const char* kFileChangeFailed =
+    QT_TRANSLATE_NOOP("zavel", "해당파일를 변경하는도중 문제가 발생했습니다.");
+inline constexpr const char* kDeleteFolder =
+    QT_TRANSLATE_NOOP("zavel", "해당 폴더와 폴더 내의 모든 파일을 삭제하시겠습니까?");
+inline constexpr const char* kDeleteFile =
+    QT_TRANSLATE_NOOP("zavel", "해당 파일을 삭제하시겠습니까?");
+inline constexpr const char* kDeleteAll =
+    QT_TRANSLATE_NOOP("zavel", "선택된 모든 항목을 삭제하시겠습니까?");
+
+}  // namespace zavel::app::text
+
+namespace zavel::app::text {
+
+inline constexpr const char* kMenuRefresh = QT_TRANSLATE_NOOP("zavel", "새로고침");
+inline constexpr const char* kMenuNewFolder = QT_TRANSLATE_NOOP("zavel", "새폴더 만들기");
+inline constexpr const char* kMenuSelectAll = QT_TRANSLATE_NOOP("zavel", "모두 선택하기");
+inline constexpr const char* kMenuDelete = QT_TRANSLATE_NOOP("zavel", "삭제하기");
+inline constexpr const char* kMenuRename = QT_TRANSLATE_NOOP("zavel", "이름 바꾸기");
+
+}  // namespace zavel::app::text

@@ -1,5 +1,6 @@
 #include "app/ui/main_frame.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -13,12 +14,19 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/explorer/commands.h"
 #include "app/ui/texts.h"
 
 namespace zavel::app {
 namespace {
 
 using List = ExplorerLogic::List;
+
+// A list view that tells whether a name is being edited in it.
+class ListView : public QTreeView {
+ public:
+  bool editing() const { return state() == EditingState; }
+};
 
 // The view starts its lists this long after the frame is created.
 constexpr int kStartDelayMs = 500;
@@ -38,7 +46,10 @@ QPushButton* button(const char* name, const char* source) {
 
 MainFrame::MainFrame(Document& document, Prompter& prompter, const QString& deviceRoot,
                      QWidget* parent)
-    : QMainWindow(parent), document_(document), logic_(document, prompter, deviceRoot) {
+    : QMainWindow(parent),
+      document_(document),
+      logic_(document, prompter, deviceRoot),
+      operations_(logic_, document, prompter) {
   setObjectName(QStringLiteral("mainFrame"));
   setWindowTitle(text::tr(text::kExplorerTitle));
   setAccessibleName(windowTitle());
@@ -96,7 +107,7 @@ void MainFrame::start() {
 }
 
 QTreeView* MainFrame::makeList(const char* name, const QString& accessible, FileListModel* model) {
-  auto* list = named(new QTreeView, name, accessible);
+  QTreeView* list = named(new ListView, name, accessible);
   list->setModel(model);
   list->setRootIsDecorated(false);
   list->setUniformRowHeights(true);
@@ -116,6 +127,12 @@ QTreeView* MainFrame::makeList(const char* name, const QString& accessible, File
     active_ = which;
     updateChrome();
   });
+  list->setContextMenuPolicy(Qt::CustomContextMenu);
+  QObject::connect(list, &QTreeView::customContextMenuRequested, this,
+                   [this, which](const QPoint& at) { showContextMenu(which, at); });
+  QObject::connect(
+      model, &FileListModel::renameRequested, this,
+      [this, which](int row, const QString& text) { operations_.rename(which, row, text); });
   return list;
 }
 
@@ -203,6 +220,8 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress || (watched != remote_list_ && watched != local_list_))
     return QMainWindow::eventFilter(watched, event);
   const List list = watched == remote_list_ ? List::kRemote : List::kLocal;
+  // Keys typed into a name being edited belong to the editor.
+  if (static_cast<ListView*>(watched)->editing()) return QMainWindow::eventFilter(watched, event);
   active_ = list;
   switch (static_cast<QKeyEvent*>(event)->key()) {
     case Qt::Key_Return:
@@ -214,12 +233,110 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
       updateChrome();
       return true;
     case Qt::Key_F5:
-      logic_.refresh(list);
-      updateChrome();
+      run(kCmdRefresh, list);
+      return true;
+    case Qt::Key_F2:
+      run(kCmdRename, list);
+      return true;
+    case Qt::Key_Delete:
+      run(kCmdDelete, list);
+      return true;
+    case Qt::Key_A:
+      if (!(static_cast<QKeyEvent*>(event)->modifiers() & Qt::ControlModifier)) break;
+      run(kCmdSelectAll, list);
       return true;
     default:
-      return QMainWindow::eventFilter(watched, event);
+      break;
   }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+QList<int> MainFrame::selectedRows(List list) const {
+  QList<int> rows;
+  for (const QModelIndex& index : listOf(list)->selectionModel()->selectedRows())
+    rows << index.row();
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+void MainFrame::startRename(List list, int row) {
+  if (row < 0 || !operations_.canChange(list)) return;
+  QTreeView* view = listOf(list);
+  FileListModel* model = list == List::kRemote ? &logic_.remote() : &logic_.local();
+  model->setEditableRow(row);
+  view->setCurrentIndex(model->index(row, kColName));
+  view->edit(model->index(row, kColName));
+}
+
+void MainFrame::run(int command, List list) {
+  active_ = list;
+  const QList<int> rows = selectedRows(list);
+  const bool files = list == List::kLocal || logic_.mode() == ExplorerLogic::Mode::kFileList;
+  switch (command) {
+    case kCmdRefresh:
+      logic_.refresh(list);
+      break;
+    case kCmdNewFolder:
+      if (files) startRename(list, operations_.newFolder(list));
+      break;
+    case kCmdRename:
+      if (files && !rows.isEmpty()) startRename(list, rows[0]);
+      break;
+    case kCmdDelete:
+      if (files) operations_.remove(list, rows);
+      break;
+    case kCmdSelectAll:
+      listOf(list)->selectAll();
+      break;
+    case kCmdConnect:
+      connectDisk();
+      break;
+    case kCmdDisconnect:
+      disconnectDisk();
+      break;
+    default:  // transfers come with the transfer manager
+      break;
+  }
+  updateChrome();
+}
+
+// The list's menu at the point held: the empty area, a file row, or a disk row.
+void MainFrame::showContextMenu(List list, const QPoint& at) {
+  QTreeView* view = listOf(list);
+  const QModelIndex index = view->indexAt(at);
+  QMenu menu(this);
+  menu.setObjectName(list == List::kRemote ? QStringLiteral("remoteMenu")
+                                           : QStringLiteral("localMenu"));
+  auto add = [&](const char* label, int command, bool enabled = true) {
+    QAction* action = menu.addAction(text::tr(label));
+    action->setData(command);
+    action->setEnabled(enabled);
+  };
+  const bool disks = list == List::kRemote && logic_.mode() == ExplorerLogic::Mode::kDiskList;
+  if (!index.isValid()) {
+    view->clearSelection();
+    add(text::kMenuRefresh, kCmdRefresh);
+    add(text::kMenuNewFolder, kCmdNewFolder, !disks && operations_.canCreate(list));
+    add(text::kMenuSelectAll, kCmdSelectAll);
+  } else if (disks) {
+    const bool connected =
+        logic_.remote().cell(index.row(), kColSize) == text::tr(text::kConnected);
+    add(connected ? text::kDisconnectButton : text::kConnectButton,
+        connected ? kCmdDisconnect : kCmdConnect);
+  } else {
+    add(text::kMenuDelete, kCmdDelete, operations_.canChange(list));
+    add(text::kMenuRename, kCmdRename, operations_.canChange(list));
+    if (list == List::kRemote)
+      add(text::kDownloadButton, kCmdDownload, false);
+    else
+      add(text::kUploadButton, kCmdUpload, false);
+  }
+  if (index.isValid() && !view->selectionModel()->isSelected(index))
+    view->selectionModel()->select(index,
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  active_ = list;
+  if (QAction* chosen = menu.exec(view->viewport()->mapToGlobal(at)))
+    run(chosen->data().toInt(), list);
 }
 
 void MainFrame::updateChrome() {

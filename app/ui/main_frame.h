@@ -7,6 +7,7 @@
 #include <QMainWindow>
 
 #include "app/explorer/explorer_logic.h"
+#include "app/explorer/file_operations.h"
 
 class QPushButton;
 class QToolButton;
@@ -37,9 +38,14 @@ class MainFrame : public QMainWindow {
   void connectDisk();
   void disconnectDisk();
   void updateChrome();
+  void run(int command, ExplorerLogic::List list);
+  void startRename(ExplorerLogic::List list, int row);
+  void showContextMenu(ExplorerLogic::List list, const QPoint& at);
+  QList<int> selectedRows(ExplorerLogic::List list) const;
 
   Document& document_;
   ExplorerLogic logic_;
+  FileOperations operations_;
   QFileIconProvider icons_;
   ExplorerLogic::List active_ = ExplorerLogic::List::kRemote;
   QTreeView* remote_list_;

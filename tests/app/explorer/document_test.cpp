@@ -5,7 +5,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include <QTemporaryDir>
+
 #include "app/explorer/document.h"
+#include "app/explorer/file_operations.h"
 #include "app/explorer/texts.h"
 #include "tests/app/support/demo_server.h"
 #include "tests/app/support/scripted_prompter.h"
@@ -33,11 +36,22 @@ class DocumentTest : public ::testing::Test {
     return out;
   }
 
+  QStringList rowNames(ExplorerLogic::List list) {
+    FileListModel& model =
+        list == ExplorerLogic::List::kRemote ? explorer_.remote() : explorer_.local();
+    QStringList out;
+    for (int r = 0; r < model.rowCount(); ++r) out << model.cell(r, kColName);
+    return out;
+  }
+
   testing::DemoServer demo_;
   testing::ScriptedPrompter prompter_;
   LoginInfo login_;
   PortalLookups lookups_{prompter_, login_};
   Document document_{login_, lookups_, prompter_};
+  QTemporaryDir device_;
+  ExplorerLogic explorer_{document_, prompter_, device_.path()};
+  FileOperations operations_{explorer_, document_, prompter_};
 };
 
 TEST_F(DocumentTest, OpensEachKindOfDiskWithItsRightsAndListsIt) {
@@ -88,6 +102,96 @@ TEST_F(DocumentTest, FailuresAreToldOnce) {
   lookups_.setOctaServer({"127.0.0.1", 1});
   EXPECT_FALSE(document_.openDisk("데모 클럽"));
   EXPECT_EQ(prompter_.texts(), QStringList{text::tr(text::kNoDiskRights)});
+}
+
+using List = ExplorerLogic::List;
+
+TEST_F(DocumentTest, NewFoldersTakeTheNextFreeNumberOnBothSides) {
+  explorer_.showDisks();
+  ASSERT_TRUE(explorer_.connectSelected({0}));
+  for (List list : {List::kRemote, List::kLocal}) {
+    SCOPED_TRACE(list == List::kRemote ? "remote" : "local");
+    explorer_.refresh(list);
+    QStringList made;
+    for (int i = 0; i < 3; ++i) {
+      const int row = operations_.newFolder(list);
+      ASSERT_GE(row, 0) << prompter_.texts().join("|").toStdString();
+      made << (list == List::kRemote ? explorer_.remote() : explorer_.local()).cell(row, kColName);
+    }
+    EXPECT_EQ(made, (QStringList{"새 폴더", "새 폴더 (1)", "새 폴더 (2)"}));
+  }
+  EXPECT_TRUE(QDir(device_.filePath("새 폴더 (2)")).exists());
+  EXPECT_TRUE(prompter_.texts().isEmpty());
+}
+
+TEST_F(DocumentTest, RenameRefusesBadNamesAndTakenOnes) {
+  QDir(device_.path()).mkdir("사진");
+  QFile(device_.filePath("a.txt")).open(QIODevice::WriteOnly);
+  QFile(device_.filePath("b.txt")).open(QIODevice::WriteOnly);
+  explorer_.fillLocal("");
+  const int a = static_cast<int>(rowNames(List::kLocal).indexOf("a.txt"));
+  struct Case {
+    QString to;
+    bool ok;
+    QString shown;
+  } cases[] = {
+      {"what?.txt", false, text::tr(text::kInvalidName)},
+      {"a|b", false, text::tr(text::kInvalidName)},
+      {"..", false, text::tr(text::kInvalidName)},
+      {"x/y", false, text::tr(text::kInvalidName)},
+      {"b.txt", false, text::tr(text::kFileExists)},
+      {"c.txt", true, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.to.toStdString());
+    prompter_.clear();
+    EXPECT_EQ(operations_.rename(List::kLocal, a, c.to), c.ok);
+    EXPECT_EQ(prompter_.texts(), c.shown.isEmpty() ? QStringList() : QStringList{c.shown});
+  }
+  EXPECT_TRUE(QFile::exists(device_.filePath("c.txt")));
+  EXPECT_TRUE(QFile::exists(device_.filePath("b.txt")));  // never replaced
+
+  // Remote: a taken name is refused with the folder text for a folder row.
+  explorer_.showDisks();
+  ASSERT_TRUE(explorer_.connectSelected({0}));
+  const int docs = static_cast<int>(rowNames(List::kRemote).indexOf("문서"));
+  prompter_.clear();
+  EXPECT_FALSE(operations_.rename(List::kRemote, docs, "사진"));
+  EXPECT_EQ(prompter_.texts(), QStringList{text::tr(text::kFolderExists)});
+  EXPECT_TRUE(operations_.rename(List::kRemote, docs, "서류"));
+  explorer_.refresh(List::kRemote);
+  EXPECT_TRUE(rowNames(List::kRemote).contains("서류"));
+}
+
+TEST_F(DocumentTest, DeleteAsksThenRemovesTreesWithoutFollowingLinks) {
+  QTemporaryDir outside;
+  QFile(outside.filePath("keep.txt")).open(QIODevice::WriteOnly);
+  QDir(device_.path()).mkpath("tree/inner/deeper");
+  QFile(device_.filePath("tree/inner/deeper/f")).open(QIODevice::WriteOnly);
+  QFile::link(outside.path(), device_.filePath("tree/link"));
+  explorer_.fillLocal("");
+  prompter_.answer({false, true});
+  operations_.remove(List::kLocal, {0});  // Cancel: nothing goes
+  EXPECT_TRUE(QDir(device_.filePath("tree")).exists());
+  operations_.remove(List::kLocal, {0});
+  EXPECT_FALSE(QDir(device_.filePath("tree")).exists());
+  EXPECT_TRUE(QFile::exists(outside.filePath("keep.txt")));
+  EXPECT_EQ(prompter_.texts(),
+            (QStringList{text::tr(text::kDeleteFolder), text::tr(text::kDeleteFolder)}));
+
+  // The read-only club allows neither; the personal disk deletes a folder with its files.
+  explorer_.showDisks();
+  ASSERT_TRUE(explorer_.connectSelected({2}));
+  EXPECT_FALSE(operations_.canCreate(List::kRemote));
+  EXPECT_FALSE(operations_.canChange(List::kRemote));
+  EXPECT_EQ(operations_.newFolder(List::kRemote), -1);
+  explorer_.showDisks();
+  ASSERT_TRUE(explorer_.connectSelected({0}));
+  prompter_.clear();
+  operations_.remove(List::kRemote, {0, static_cast<int>(rowNames(List::kRemote).indexOf("음악"))});
+  EXPECT_EQ(prompter_.texts(), QStringList{text::tr(text::kDeleteAll)});
+  EXPECT_FALSE(rowNames(List::kRemote).contains("음악"));
+  EXPECT_FALSE(rowNames(List::kRemote).contains("문서"));
 }
 
 }  // namespace

@@ -155,8 +155,20 @@ TEST_F(ProgramTest, TypedPasswordSignsInAndTheMainWindowListsTheDisks) {
 
   auto* local = frame->findChild<QTreeView*>("localList");
   ASSERT_EQ(local->model()->rowCount(), 1);
-  enter(local, "사진");
-  EXPECT_EQ(frame->findChild<QToolButton*>("localPathButton")->text(), " 사진 ▼");
+  // F2 edits the name in place; Enter renames.
+  local->setCurrentIndex(local->model()->index(0, 0));
+  local->selectionModel()->select(local->currentIndex(),
+                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  QTest::keyClick(local, Qt::Key_F2);
+  auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+  ASSERT_NE(editor, nullptr);
+  editor->setText("여행 사진");  // QTest types ASCII only
+  QTest::keyClick(editor, Qt::Key_Return);
+  EXPECT_TRUE(
+      waitFor([&] { return local->model()->index(0, 0).data().toString() == "여행 사진"; }, 5000));
+  EXPECT_TRUE(QDir(dir_.filePath("device/여행 사진")).exists());
+  enter(local, "여행 사진");
+  EXPECT_EQ(frame->findChild<QToolButton*>("localPathButton")->text(), " 여행 사진 ▼");
 
   // The account was remembered, with its password, in a file only its owner reads.
   const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
