@@ -70,6 +70,22 @@ bool ExplorerLogic::connectSelected(const QList<int>& selectedRows) {
   return true;
 }
 
+bool ExplorerLogic::disconnect(const QList<int>& selectedRows) {
+  if (!prompter_.confirm(text::tr(text::kDisconnectQuestion), PromptIcon::kQuestion)) return false;
+  QString name;
+  if (mode_ == Mode::kDiskList) {
+    if (selectedRows.size() > 1) {
+      prompter_.inform(text::tr(text::kSelectOneToDisconnect), PromptIcon::kNone);
+      return false;
+    }
+    if (selectedRows.isEmpty()) return false;
+    name = remote_.cell(selectedRows[0], kColName);
+  }
+  const bool closed = document_.closeDisk(name);
+  if (closed || mode_ == Mode::kFileList) showDisks();
+  return closed;
+}
+
 void ExplorerLogic::fillRemote(const QString& pathOrKey) {
   const WaitCursor wait;
   std::vector<ListRow> rows;

@@ -36,6 +36,9 @@ class ExplorerLogic {
   void showDisks();
   // Connects the one selected disk row and lists its root.
   bool connectSelected(const QList<int>& selectedRows);
+  // Asks, then closes the selected disk's connection (in file-list mode, the listing
+  // session's) and shows the disk list. False when nothing was closed.
+  bool disconnect(const QList<int>& selectedRows);
   // Lists a remote folder (its path or club key) into the remote list: file-list mode.
   void fillRemote(const QString& pathOrKey);
   // Lists a local folder (device form; empty for the root).

@@ -89,3 +89,12 @@ inline constexpr const char* kMenuDelete = QT_TRANSLATE_NOOP("zavel", "삭제하
 inline constexpr const char* kMenuRename = QT_TRANSLATE_NOOP("zavel", "이름 바꾸기");
 
 }  // namespace zavel::app::text
+
+namespace zavel::app::text {
+
+inline constexpr const char* kDisconnectQuestion =
+    QT_TRANSLATE_NOOP("zavel", "현재 선택되어 있는 ZAVEL의 연결을 끊으시겠습니까?");
+inline constexpr const char* kSelectOneToDisconnect =
+    QT_TRANSLATE_NOOP("zavel", "하나의 ZAVEL를 선택 후 연결을 끊어주십시오");
+
+}  // namespace zavel::app::text

@@ -204,14 +204,7 @@ void MainFrame::connectDisk() {
 }
 
 void MainFrame::disconnectDisk() {
-  QString name;
-  if (logic_.mode() == ExplorerLogic::Mode::kDiskList) {
-    const QModelIndexList rows = remote_list_->selectionModel()->selectedRows();
-    if (rows.size() != 1) return;
-    name = logic_.remote().cell(rows[0].row(), kColName);
-  }
-  if (document_.closeDisk(name) && name.isEmpty()) logic_.showDisks();
-  if (logic_.mode() == ExplorerLogic::Mode::kDiskList) logic_.showDisks();
+  logic_.disconnect(selectedRows(List::kRemote));
   updateChrome();
 }
 

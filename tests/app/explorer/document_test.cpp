@@ -84,9 +84,17 @@ TEST_F(DocumentTest, OpensEachKindOfDiskWithItsRightsAndListsIt) {
   EXPECT_TRUE(prompter_.texts().isEmpty());
 
   EXPECT_TRUE(document_.closeDisk(""));  // the listing session's disk
+  explorer_.showDisks();
+  prompter_.answer({false, true, true});
+  EXPECT_FALSE(explorer_.disconnect({0}));  // Cancel
+  EXPECT_FALSE(explorer_.disconnect({0, 1}));
+  EXPECT_EQ(prompter_.texts().last(), text::tr(text::kSelectOneToDisconnect));
+  EXPECT_TRUE(explorer_.disconnect({0}));
+  EXPECT_EQ(explorer_.remote().cell(0, kColSize), text::tr(text::kDisconnected));
+  prompter_.clear();
   EXPECT_EQ(document_.listing(), nullptr);
   EXPECT_FALSE(document_.closeDisk("데모 클럽"));
-  EXPECT_TRUE(document_.closeDisk("My zavel"));
+  EXPECT_FALSE(document_.closeDisk("My zavel"));
 }
 
 TEST_F(DocumentTest, FailuresAreToldOnce) {
