@@ -136,7 +136,8 @@ std::optional<QString> ExplorerLogic::openRow(List list, int row) {
       connectSelected({row});
       return std::nullopt;
     }
-    if (!isFolderRow(r)) return std::nullopt;
+    // A name from the server that is not one plain level is shown, never entered.
+    if (!isFolderRow(r) || !DevicePaths::safeName(name)) return std::nullopt;
     const QString key = r.cells[kColIndex];
     remote_levels_.enter(name);
     if (document_.clubListing() && !key.isEmpty()) {

@@ -57,7 +57,10 @@ int FileOperations::rowNamed(List list, const QString& name) const {
 QString FileOperations::remoteItem(int row) const {
   const QString key = explorer_.remote().cell(row, kColIndex);
   if (document_.clubListing() && !key.isEmpty()) return key;
-  return explorer_.remoteFolder() + u'/' + explorer_.remote().cell(row, kColName);
+  // A name from the server that is not one plain level ("..", "a/b") names no item here.
+  const QString name = explorer_.remote().cell(row, kColName);
+  if (!DevicePaths::safeName(name)) return QString();
+  return explorer_.remoteFolder() + u'/' + name;
 }
 
 int FileOperations::newFolder(List list) {
@@ -104,6 +107,7 @@ bool FileOperations::rename(List list, int row, const QString& text) {
   const bool folder = isFolderRow(model.rows()[static_cast<size_t>(row)]);
   if (list == List::kRemote) {
     const QString target = explorer_.remoteFolder() + u'/' + text;
+    if (remoteItem(row).isEmpty()) return false;
     if (!zavel_RenameFile(wire(remoteItem(row)).constData(), wire(target).constData(),
                           document_.listing())) {
       prompter_.inform(text::tr(folder ? text::kFolderExists : text::kFileExists),
@@ -147,7 +151,8 @@ void FileOperations::remove(List list, const QList<int>& rows) {
   for (int row : rows) {
     if (row < 0 || row >= model.rowCount()) continue;
     if (list == List::kRemote) {
-      zavel_DeleteFile(wire(remoteItem(row)).constData(), 1, document_.listing());
+      const QString item = remoteItem(row);
+      if (!item.isEmpty()) zavel_DeleteFile(wire(item).constData(), 1, document_.listing());
       continue;
     }
     const QString name = model.cell(row, kColName);

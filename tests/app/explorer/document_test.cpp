@@ -9,6 +9,7 @@
 
 #include "app/explorer/document.h"
 #include "app/explorer/file_operations.h"
+#include "app/explorer/list_rows.h"
 #include "app/explorer/texts.h"
 #include "tests/app/support/demo_server.h"
 #include "tests/app/support/scripted_prompter.h"
@@ -200,6 +201,28 @@ TEST_F(DocumentTest, DeleteAsksThenRemovesTreesWithoutFollowingLinks) {
   EXPECT_EQ(prompter_.texts(), QStringList{text::tr(text::kDeleteAll)});
   EXPECT_FALSE(rowNames(List::kRemote).contains("음악"));
   EXPECT_FALSE(rowNames(List::kRemote).contains("문서"));
+}
+
+TEST_F(DocumentTest, HostileRemoteNamesAreShownButNeverUsedAsPaths) {
+  explorer_.showDisks();
+  ASSERT_TRUE(explorer_.connectSelected({0}));
+  const int before = explorer_.remoteLevels().count();
+  std::vector<ListRow> rows;
+  for (const QString& name :
+       {QString(".."), QString("문서/../.."), QString("a\\b"), QString("x\x01")})
+    rows.push_back(remoteRow({"/demo/" + name, true, 0, "", "", std::nullopt}, "/demo"));
+  explorer_.remote().setRows(rows);
+  for (int row = 0; row < 4; ++row) {
+    SCOPED_TRACE(row);
+    EXPECT_EQ(explorer_.openRow(List::kRemote, row), std::nullopt);
+    EXPECT_EQ(explorer_.remoteLevels().count(), before);
+    EXPECT_FALSE(operations_.rename(List::kRemote, row, "new"));
+  }
+  prompter_.answer({true});
+  operations_.remove(List::kRemote, {0, 1, 2, 3});  // refreshes the list
+  // Nothing on the disk went: its root still lists everything.
+  EXPECT_EQ(rowNames(List::kRemote),
+            (QStringList{"문서", "빈 폴더", "사진", "음악", "읽어 주세요.txt"}));
 }
 
 }  // namespace
