@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/explorer/commands.h"
+#include "app/ui/named.h"
 #include "app/ui/texts.h"
 
 namespace zavel::app {
@@ -30,13 +31,6 @@ class ListView : public QTreeView {
 
 // The view starts its lists this long after the frame is created.
 constexpr int kStartDelayMs = 500;
-
-template <typename W>
-W* named(W* widget, const char* name, const QString& accessible) {
-  widget->setObjectName(QLatin1String(name));
-  widget->setAccessibleName(accessible);
-  return widget;
-}
 
 QPushButton* button(const char* name, const char* source) {
   return named(new QPushButton(text::tr(source)), name, text::tr(source));

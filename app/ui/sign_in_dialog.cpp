@@ -11,17 +11,11 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include "app/ui/named.h"
 #include "app/ui/texts.h"
 
 namespace zavel::app {
 namespace {
-
-template <typename W>
-W* named(W* widget, const char* name, const QString& accessible) {
-  widget->setObjectName(QLatin1String(name));
-  widget->setAccessibleName(accessible);
-  return widget;
-}
 
 QLabel* label(const char* name, const char* source) {
   return named(new QLabel(text::tr(source)), name, text::tr(source));
