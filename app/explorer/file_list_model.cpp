@@ -40,6 +40,7 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
 
 Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
   Qt::ItemFlags f = QAbstractTableModel::flags(index);
+  if (index.isValid()) f |= Qt::ItemIsDragEnabled;
   if (index.isValid() && index.row() == editable_row_ && index.column() == kColName)
     f |= Qt::ItemIsEditable;
   return f;

@@ -2,10 +2,12 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDropEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTimer>
@@ -114,6 +116,10 @@ QTreeView* MainFrame::makeList(const char* name, const QString& accessible, File
   list->header()->setSectionResizeMode(kColName, QHeaderView::Stretch);
   list->header()->resizeSection(kColSize, 90);
   list->installEventFilter(this);
+  list->viewport()->installEventFilter(this);
+  list->setDragEnabled(true);
+  list->setDragDropMode(QAbstractItemView::DragDrop);
+  list->viewport()->setAcceptDrops(true);
   const List which = std::string_view(name) == "remoteList" ? List::kRemote : List::kLocal;
   QObject::connect(list, &QTreeView::activated, this,
                    [this, which](const QModelIndex& index) { open(which, index.row()); });
@@ -204,6 +210,11 @@ void MainFrame::disconnectDisk() {
 
 // Keys a desktop user expects: Enter opens, Backspace goes up, F5 refreshes.
 bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
+  // Events come while the lists are still being made.
+  if (remote_list_ == nullptr || local_list_ == nullptr)
+    return QMainWindow::eventFilter(watched, event);
+  if (watched == remote_list_->viewport()) return dragEvent(List::kRemote, event);
+  if (watched == local_list_->viewport()) return dragEvent(List::kLocal, event);
   if (event->type() != QEvent::KeyPress || (watched != remote_list_ && watched != local_list_))
     return QMainWindow::eventFilter(watched, event);
   const List list = watched == remote_list_ ? List::kRemote : List::kLocal;
@@ -236,6 +247,30 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
       break;
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+// Drops go between the two lists, and from the desktop onto the remote list, while a disk is
+// open; the list's own drag and drop is never used to move rows around.
+bool MainFrame::dragEvent(List target, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+  auto* drag = static_cast<QDropEvent*>(event);
+  QTreeView* other = listOf(target == List::kRemote ? List::kLocal : List::kRemote);
+  const bool from_other = drag->source() == other;
+  const bool from_desktop =
+      drag->source() == nullptr && drag->mimeData()->hasUrls() && target == List::kRemote;
+  const bool disk_open = logic_.mode() == ExplorerLogic::Mode::kFileList;
+  if (!(from_other || from_desktop) || !disk_open) {
+    drag->ignore();
+    return true;
+  }
+  drag->acceptProposedAction();
+  if (type == QEvent::Drop) {
+    const List source = target == List::kRemote ? List::kLocal : List::kRemote;
+    emit transferRequested(target, from_other ? selectedRows(source) : QList<int>(),
+                           from_desktop ? drag->mimeData()->urls() : QList<QUrl>());
+  }
+  return true;
 }
 
 QList<int> MainFrame::selectedRows(List list) const {

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <QFileIconProvider>
+#include <QList>
 #include <QMainWindow>
+#include <QUrl>
 
 #include "app/explorer/explorer_logic.h"
 #include "app/explorer/file_operations.h"
@@ -26,8 +28,15 @@ class MainFrame : public QMainWindow {
   // Disk-list mode, and the local list at the device root (the view's start).
   void start();
 
+ signals:
+  // Rows dragged from the other list (or files from the desktop, by their URLs) were dropped
+  // on a list: a transfer into that list's folder. The transfer manager takes it.
+  void transferRequested(ExplorerLogic::List target, const QList<int>& sourceRows,
+                         const QList<QUrl>& files);
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  bool dragEvent(ExplorerLogic::List target, QEvent* event);
 
  private:
   QTreeView* makeList(const char* name, const QString& accessible, FileListModel* model);
@@ -48,8 +57,8 @@ class MainFrame : public QMainWindow {
   FileOperations operations_;
   QFileIconProvider icons_;
   ExplorerLogic::List active_ = ExplorerLogic::List::kRemote;
-  QTreeView* remote_list_;
-  QTreeView* local_list_;
+  QTreeView* remote_list_ = nullptr;
+  QTreeView* local_list_ = nullptr;
   QToolButton* remote_path_;
   QToolButton* local_path_;
   QPushButton* connect_;

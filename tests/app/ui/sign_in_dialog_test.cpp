@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -145,6 +146,24 @@ TEST_F(ProgramTest, TypedPasswordSignsInAndTheMainWindowListsTheDisks) {
   auto* path = frame->findChild<QToolButton*>("remotePathButton");
   enter(list, "My zavel");
   EXPECT_EQ(path->text(), " My zavel ▼");
+  // Files dropped from the desktop onto an open disk become a transfer request.
+  std::vector<QList<QUrl>> drops;
+  QObject::connect(frame, &MainFrame::transferRequested,
+                   [&](ExplorerLogic::List, const QList<int>&, const QList<QUrl>& urls) {
+                     drops.push_back(urls);
+                   });
+  auto drop = [&](QTreeView* view) {
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(dir_.filePath("device/사진"))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view->viewport(), &enter);
+    QDropEvent event(QPointF(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view->viewport(), &event);
+  };
+  drop(list);
+  drop(frame->findChild<QTreeView*>("localList"));  // only the remote list takes desktop files
+  ASSERT_EQ(drops.size(), 1);
+  EXPECT_EQ(drops[0].size(), 1);
   enter(list, "문서");
   EXPECT_EQ(path->text(), "  문서 ▼");
   QTest::keyClick(list, Qt::Key_Backspace);
