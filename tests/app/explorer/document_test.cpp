@@ -99,6 +99,20 @@ TEST_F(DocumentTest, OpensEachKindOfDiskWithItsRightsAndListsIt) {
 }
 
 TEST_F(DocumentTest, FailuresAreToldOnce) {
+  explorer_.showDisks();
+  EXPECT_FALSE(explorer_.connectSelected({0, 1}));
+  EXPECT_EQ(prompter_.texts(), QStringList{text::tr(text::kSelectOneClub)});
+  EXPECT_EQ(document_.listing(), nullptr);
+  prompter_.clear();
+
+  // No file server where the portal says: the library's own reason is shown.
+  document_.setFileServerPort(1);
+  EXPECT_FALSE(document_.openDisk("My zavel"));
+  ASSERT_EQ(prompter_.texts().size(), 1);
+  EXPECT_FALSE(prompter_.texts()[0].isEmpty());
+  prompter_.clear();
+  document_.setFileServerPort(demo_.server().filePort());
+
   EXPECT_FALSE(document_.openDisk("없는 디스크"));
   ASSERT_TRUE(document_.openDisk("My zavel"));
   EXPECT_FALSE(document_.listRemote("/demo/없는 폴더").has_value());
