@@ -98,3 +98,64 @@ inline constexpr const char* kSelectOneToDisconnect =
     QT_TRANSLATE_NOOP("zavel", "하나의 ZAVEL를 선택 후 연결을 끊어주십시오");
 
 }  // namespace zavel::app::text
+
+namespace zavel::app::text {
+
+// The progress dialog's value lines; printf formats.
+inline constexpr const char* kSizeLine = QT_TRANSLATE_NOOP("zavel", "%s / %s byte");
+inline constexpr const char* kSpeedLine = QT_TRANSLATE_NOOP("zavel", "%5.2f k/s");
+inline constexpr const char* kSeconds = QT_TRANSLATE_NOOP("zavel", "%d초");
+inline constexpr const char* kMinutes = QT_TRANSLATE_NOOP("zavel", "%d분 %d초");
+inline constexpr const char* kHours = QT_TRANSLATE_NOOP("zavel", "%d시간 %d분 %d초");
+inline constexpr const char* kPercent = QT_TRANSLATE_NOOP("zavel", "%3.0f %%");
+inline constexpr const char* kCounter = QT_TRANSLATE_NOOP("zavel", "%s / %s");
+inline constexpr const char* kCancelUpload =
+    QT_TRANSLATE_NOOP("zavel", "파일을 업로드하는 중 입니다. 업로드 작업을 취소하시겠습니까?");
+inline constexpr const char* kCancelDownload =
+    QT_TRANSLATE_NOOP("zavel", "파일을 다운로드하는 중 입니다. 다운로드 작업을 취소하시겠습니까?");
+
+// The batches.
+inline constexpr const char* kNothingToDownload =
+    QT_TRANSLATE_NOOP("zavel", "선택된 파일이 없습니다. 먼저 다운로드 할 파일을 선택 하십시오");
+inline constexpr const char* kNothingToUpload =
+    QT_TRANSLATE_NOOP("zavel", "선택된 파일이 없습니다. 먼저 업로드 할 파일을 선택 하십시오");
+inline constexpr const char* kDeviceInfoFailed =
+    QT_TRANSLATE_NOOP("zavel", "PDA정보 가져오기를 실패하였습니다.");
+inline constexpr const char* kNoRoom =
+    QT_TRANSLATE_NOOP("zavel", "선택하신 디스크의 충분한 공간이 없습니다.");
+inline constexpr const char* kNoRoomContinue = QT_TRANSLATE_NOOP(
+    "zavel", "선택하신 디스크의 충분한 공간이 없습니다. 그래도 계속 진행하겠습니까?");
+inline constexpr const char* kDiskFull = QT_TRANSLATE_NOOP(
+    "zavel", "선택하신 디스크에 공간이 부족합니다.불필요한 파일을 정리해 주십시오.");
+// The name of the file that exists, between the quotes.
+inline constexpr const char* kOverwriteQuestion =
+    QT_TRANSLATE_NOOP("zavel", "\n\"%1\" 이 이미 존재합니다.\n덮어 쓰시겠습니까?\"");
+inline constexpr const char* kResumeQuestion =
+    QT_TRANSLATE_NOOP("zavel", "\n\"%1\" 이 이미 존재합니다.\n이어서 전송 하시겠습니까?\"");
+// Items a batch leaves out: names that would leave the target folder, paths too long.
+inline constexpr const char* kItemsLeftOut =
+    QT_TRANSLATE_NOOP("zavel", "다음 항목은 전송할 수 없어 제외합니다:\n%1");
+inline constexpr const char* kUnsafeName = QT_TRANSLATE_NOOP("zavel", "%1 (사용할 수 없는 이름)");
+inline constexpr const char* kPathTooLong = QT_TRANSLATE_NOOP("zavel", "%1 (경로가 너무 깁니다)");
+inline constexpr const char* kMoreItems = QT_TRANSLATE_NOOP("zavel", "외 %1개");
+inline constexpr const char* kLocalFileMissing =
+    QT_TRANSLATE_NOOP("zavel", "\"%1\" 파일을 읽을 수 없습니다.");
+
+// The progress and conflict dialogs.
+inline constexpr const char* kConnectedDisk = QT_TRANSLATE_NOOP("zavel", "연결된 ZAVEL :");
+inline constexpr const char* kUploadName = QT_TRANSLATE_NOOP("zavel", "업로드 파일명: ");
+inline constexpr const char* kDownloadName = QT_TRANSLATE_NOOP("zavel", "다운로드 파일명: ");
+inline constexpr const char* kFileSize = QT_TRANSLATE_NOOP("zavel", "파일 크기:");
+inline constexpr const char* kSpeed = QT_TRANSLATE_NOOP("zavel", "전송 속도:");
+inline constexpr const char* kTimeLeft = QT_TRANSLATE_NOOP("zavel", "남은 시간:");
+inline constexpr const char* kProgress = QT_TRANSLATE_NOOP("zavel", "진행 상태:");
+inline constexpr const char* kCancel = QT_TRANSLATE_NOOP("zavel", "취소");
+inline constexpr const char* kDone = QT_TRANSLATE_NOOP("zavel", "완료");
+inline constexpr const char* kClose = QT_TRANSLATE_NOOP("zavel", "닫기");
+inline constexpr const char* kOpenFolder = QT_TRANSLATE_NOOP("zavel", "폴더 열기");
+inline constexpr const char* kResume = QT_TRANSLATE_NOOP("zavel", "이어쓰기");
+inline constexpr const char* kOverwrite = QT_TRANSLATE_NOOP("zavel", "덮어쓰기");
+inline constexpr const char* kApplyToAll = QT_TRANSLATE_NOOP("zavel", "모든파일에 적용");
+inline constexpr const char* kViewCapacity = QT_TRANSLATE_NOOP("zavel", "용량보기");
+
+}  // namespace zavel::app::text

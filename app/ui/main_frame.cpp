@@ -1,6 +1,7 @@
 #include "app/ui/main_frame.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDropEvent>
 #include <QHBoxLayout>
@@ -45,7 +46,9 @@ MainFrame::MainFrame(Document& document, Prompter& prompter, const QString& devi
     : QMainWindow(parent),
       document_(document),
       logic_(document, prompter, deviceRoot),
-      operations_(logic_, document, prompter) {
+      operations_(logic_, document, prompter),
+      transfer_ui_(this, [this] { openDownloadFolder(); }),
+      transfers_(logic_, document, prompter, transfer_ui_, free_space_) {
   setObjectName(QStringLiteral("mainFrame"));
   setWindowTitle(text::tr(text::kExplorerTitle));
   setAccessibleName(windowTitle());
@@ -62,6 +65,20 @@ MainFrame::MainFrame(Document& document, Prompter& prompter, const QString& devi
   download_ = button("downloadButton", text::kDownloadButton);
   QObject::connect(connect_, &QPushButton::clicked, this, &MainFrame::connectDisk);
   QObject::connect(disconnect_, &QPushButton::clicked, this, &MainFrame::disconnectDisk);
+  QObject::connect(upload_, &QPushButton::clicked, this, [this] { run(kCmdUpload, List::kLocal); });
+  QObject::connect(download_, &QPushButton::clicked, this,
+                   [this] { run(kCmdDownload, List::kRemote); });
+  QObject::connect(this, &MainFrame::transferRequested, this, &MainFrame::transfer);
+  // While a batch runs only its progress dialog (a window of its own) takes input, so
+  // nothing can close a session under a running transfer.
+  QObject::connect(&transfers_, &TransferManager::batchStarted, this,
+                   [this] { setEnabled(false); });
+  QObject::connect(&transfers_, &TransferManager::batchFinished, this, [this] {
+    setEnabled(true);
+    updateChrome();
+  });
+  QObject::connect(&transfers_, &TransferManager::disconnectRequested, this,
+                   [this] { run(kCmdDisconnect, List::kRemote); });
 
   auto* upper_bar = new QHBoxLayout;
   upper_bar->addWidget(remote_path_, 1);
@@ -316,7 +333,15 @@ void MainFrame::run(int command, List list) {
     case kCmdDisconnect:
       disconnectDisk();
       break;
-    default:  // transfers come with the transfer manager
+    case kCmdDownload:
+      if (logic_.mode() == ExplorerLogic::Mode::kFileList)
+        transfers_.download(selectedRows(List::kRemote));
+      break;
+    case kCmdUpload:
+      if (logic_.mode() == ExplorerLogic::Mode::kFileList)
+        transfers_.upload(selectedRows(List::kLocal));
+      break;
+    default:
       break;
   }
   updateChrome();
@@ -349,9 +374,9 @@ void MainFrame::showContextMenu(List list, const QPoint& at) {
     add(text::kMenuDelete, kCmdDelete, operations_.canChange(list));
     add(text::kMenuRename, kCmdRename, operations_.canChange(list));
     if (list == List::kRemote)
-      add(text::kDownloadButton, kCmdDownload, false);
+      add(text::kDownloadButton, kCmdDownload);
     else
-      add(text::kUploadButton, kCmdUpload, false);
+      add(text::kUploadButton, kCmdUpload, logic_.mode() == ExplorerLogic::Mode::kFileList);
   }
   if (index.isValid() && !view->selectionModel()->isSelected(index))
     view->selectionModel()->select(index,
@@ -378,9 +403,31 @@ void MainFrame::updateChrome() {
   connect_->setEnabled(disks && !selected.isEmpty());
   disconnect_->setVisible(!disks || connected_row);
   disconnect_->setEnabled(!disks || connected_row);
-  // Transfers come with the transfer manager.
-  upload_->setEnabled(false);
-  download_->setEnabled(false);
+  upload_->setEnabled(!disks);
+  download_->setEnabled(!disks);
+}
+
+void MainFrame::transfer(List target, const QList<int>& sourceRows, const QList<QUrl>& files) {
+  if (target == List::kLocal) {
+    transfers_.download(sourceRows);
+    return;
+  }
+  QStringList paths;
+  for (const QUrl& url : files)
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  transfers_.upload(sourceRows, paths);
+}
+
+void MainFrame::openDownloadFolder() {
+  if (const std::optional<QString> host = logic_.devicePaths().toHost(transfers_.downloadFolder()))
+    QDesktopServices::openUrl(QUrl::fromLocalFile(*host));
+}
+
+void MainFrame::closeEvent(QCloseEvent* event) {
+  if (transfers_.running())
+    event->ignore();
+  else
+    QMainWindow::closeEvent(event);
 }
 
 }  // namespace zavel::app

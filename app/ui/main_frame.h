@@ -10,6 +10,8 @@
 
 #include "app/explorer/explorer_logic.h"
 #include "app/explorer/file_operations.h"
+#include "app/explorer/transfer_manager.h"
+#include "app/ui/qt_transfer_ui.h"
 
 class QPushButton;
 class QToolButton;
@@ -25,6 +27,8 @@ class MainFrame : public QMainWindow {
             QWidget* parent = nullptr);
 
   ExplorerLogic& explorer() { return logic_; }
+  TransferManager& transfers() { return transfers_; }
+  QtTransferUi& transferUi() { return transfer_ui_; }
   // Disk-list mode, and the local list at the device root (the view's start).
   void start();
 
@@ -36,6 +40,8 @@ class MainFrame : public QMainWindow {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // The window stays while a batch runs: its sessions are in use.
+  void closeEvent(QCloseEvent* event) override;
   bool dragEvent(ExplorerLogic::List target, QEvent* event);
 
  private:
@@ -48,6 +54,8 @@ class MainFrame : public QMainWindow {
   void disconnectDisk();
   void updateChrome();
   void run(int command, ExplorerLogic::List list);
+  void transfer(ExplorerLogic::List target, const QList<int>& sourceRows, const QList<QUrl>& files);
+  void openDownloadFolder();
   void startRename(ExplorerLogic::List list, int row);
   void showContextMenu(ExplorerLogic::List list, const QPoint& at);
   QList<int> selectedRows(ExplorerLogic::List list) const;
@@ -56,6 +64,9 @@ class MainFrame : public QMainWindow {
   ExplorerLogic logic_;
   FileOperations operations_;
   QFileIconProvider icons_;
+  QtTransferUi transfer_ui_;
+  VolumeFreeSpace free_space_;
+  TransferManager transfers_;
   ExplorerLogic::List active_ = ExplorerLogic::List::kRemote;
   QTreeView* remote_list_ = nullptr;
   QTreeView* local_list_ = nullptr;

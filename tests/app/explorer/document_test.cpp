@@ -11,25 +11,13 @@
 #include "app/explorer/file_operations.h"
 #include "app/explorer/list_rows.h"
 #include "app/explorer/texts.h"
-#include "tests/app/support/demo_server.h"
-#include "tests/app/support/scripted_prompter.h"
+#include "tests/app/support/demo_explorer.h"
 
 namespace zavel::app {
 namespace {
 
-class DocumentTest : public ::testing::Test {
+class DocumentTest : public testing::DemoExplorerTest {
  protected:
-  DocumentTest() {
-    login_.id = "demo";
-    login_.domain = "@zavel.net";
-    lookups_.setPortalServer({"127.0.0.1", demo_.server().portalPort()});
-    lookups_.setOctaServer({"127.0.0.1", demo_.server().listPort()});
-    EXPECT_EQ(lookups_.userByIdDomain(), "1001");
-    EXPECT_EQ(lookups_.diskList(), 3);
-    document_.setOctaServer({"127.0.0.1", demo_.server().listPort()});
-    document_.setFileServerPort(demo_.server().filePort());
-  }
-
   QStringList names(const std::vector<ListRow>& rows) {
     QStringList out;
     for (const ListRow& r : rows)
@@ -37,21 +25,6 @@ class DocumentTest : public ::testing::Test {
     return out;
   }
 
-  QStringList rowNames(ExplorerLogic::List list) {
-    FileListModel& model =
-        list == ExplorerLogic::List::kRemote ? explorer_.remote() : explorer_.local();
-    QStringList out;
-    for (int r = 0; r < model.rowCount(); ++r) out << model.cell(r, kColName);
-    return out;
-  }
-
-  testing::DemoServer demo_;
-  testing::ScriptedPrompter prompter_;
-  LoginInfo login_;
-  PortalLookups lookups_{prompter_, login_};
-  Document document_{login_, lookups_, prompter_};
-  QTemporaryDir device_;
-  ExplorerLogic explorer_{document_, prompter_, device_.path()};
   FileOperations operations_{explorer_, document_, prompter_};
 };
 

@@ -12,7 +12,10 @@ namespace zavel::app::testing {
 
 class DemoServer {
  public:
-  DemoServer();  // throws std::runtime_error when it cannot start
+  // Every server on a free port of 127.0.0.1. With ownAddress, every server is on a
+  // loopback address of its own (127.0.0.N) and the file server on the service's fixed
+  // port, which club-disk transfers need; the disks and clubs are handed out there.
+  explicit DemoServer(bool ownAddress = false);  // throws std::runtime_error when it cannot start
   ~DemoServer();
 
   devserver::DevServer& server() { return *server_; }
