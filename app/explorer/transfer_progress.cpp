@@ -61,6 +61,7 @@ void ProgressState::startFile(const QString& name, uint64_t start, uint64_t size
   end_ = size;
   elapsed_ = 0;
   without_bytes_ = false;
+  started_ = true;
 }
 
 void ProgressState::report(uint64_t position, uint64_t end, uint32_t elapsedMs) {
@@ -79,6 +80,7 @@ void ProgressState::finishWithoutBytes(const QString& name) {
   start_ = position_ = end_ = 0;
   elapsed_ = 0;
   without_bytes_ = true;
+  started_ = true;
   advance();
 }
 
@@ -95,7 +97,7 @@ void ProgressState::advance() {
 
 int ProgressState::filePercent() const {
   if (without_bytes_ || complete_) return 100;
-  return percentOf(position_, end_);
+  return started_ ? percentOf(position_, end_) : 0;
 }
 
 int ProgressState::overallPercent() const {

@@ -73,6 +73,7 @@ class ProgressState {
   uint64_t end_ = 0;
   uint32_t elapsed_ = 0;
   bool without_bytes_ = false;
+  bool started_ = false;  // a file has started: an empty bar before that
   bool complete_ = false;
   int32_t cancel_ = 0;
 };

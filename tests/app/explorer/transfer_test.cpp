@@ -340,6 +340,7 @@ TEST(ProgressTexts, NumbersSpeedsAndTimesReadAsTheDialogShowsThem) {
 TEST(ProgressTexts, CounterBarsAndLinesFollowTheBatch) {
   ProgressState s;
   s.begin(ProgressState::Mode::kDownload, 3, 3000, "/My zavel/문서");
+  EXPECT_EQ(s.filePercent(), 0);  // nothing started yet
   s.startFile("\\a", 0, 1000);
   s.report(500, 1000, 100);  // 5 bytes a millisecond
   EXPECT_EQ(s.filePercent(), 50);
