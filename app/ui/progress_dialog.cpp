@@ -15,15 +15,32 @@
 namespace zavel::app {
 namespace {
 
-QLabel* value(const char* name) {
+// Value lines change many times a second: a label of fixed size does not make the dialog
+// lay itself out again at every change.
+constexpr int kValueWidth = 330;
+
+QLabel* value(const char* name, int lines = 1) {
   auto* label = named(new QLabel, name, QString());
   label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  label->setFixedSize(kValueWidth, label->fontMetrics().lineSpacing() * lines + 2);
   return label;
+}
+
+void showText(QLabel* label, const QString& text) {
+  if (label->text() != text) label->setText(text);
+}
+
+void showPercent(QProgressBar* bar, int percent) {
+  if (bar->value() == percent) return;
+  bar->setValue(percent);
+  bar->setFormat(percentText(percent));
 }
 
 QProgressBar* bar(const char* name) {
   auto* b = named(new QProgressBar, name, QString());
   b->setRange(0, 100);
+  b->setValue(0);
+  b->setFormat(percentText(0));
   b->setTextVisible(true);
   return b;
 }
@@ -39,7 +56,7 @@ ProgressDialog::ProgressDialog(const ProgressState& state, QWidget* parent)
 
   location_ = value("locationLabel");
   name_label_ = named(new QLabel, "nameCaption", QString());
-  name_ = value("nameLabel");
+  name_ = value("nameLabel", 2);
   name_->setWordWrap(true);
   file_bar_ = bar("fileBar");
   total_bar_ = bar("totalBar");
@@ -84,20 +101,18 @@ ProgressDialog::ProgressDialog(const ProgressState& state, QWidget* parent)
 
 void ProgressDialog::refresh() {
   const bool upload = state_.mode() == ProgressState::Mode::kUpload;
-  location_->setText(state_.location());
-  name_label_->setText(text::tr(upload ? text::kUploadName : text::kDownloadName));
-  name_->setText(state_.currentName());
-  name_->setAccessibleName(state_.currentName());
-  const int file = state_.filePercent();
-  const int total = state_.overallPercent();
-  file_bar_->setValue(file);
-  file_bar_->setFormat(percentText(file));
-  total_bar_->setValue(total);
-  total_bar_->setFormat(percentText(total));
-  size_->setText(state_.sizeLine());
-  speed_->setText(state_.speedLine());
-  remaining_->setText(state_.remainingLine());
-  counter_->setText(state_.counterLine());
+  showText(location_, state_.location());
+  showText(name_label_, text::tr(upload ? text::kUploadName : text::kDownloadName));
+  if (name_->text() != state_.currentName()) {
+    name_->setText(state_.currentName());
+    name_->setAccessibleName(state_.currentName());
+  }
+  showPercent(file_bar_, state_.filePercent());
+  showPercent(total_bar_, state_.overallPercent());
+  showText(size_, state_.sizeLine());
+  showText(speed_, state_.speedLine());
+  showText(remaining_, state_.remainingLine());
+  showText(counter_, state_.counterLine());
   if (state_.complete()) {
     cancel_->setText(text::tr(text::kDone));
     cancel_->setVisible(false);
