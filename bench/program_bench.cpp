@@ -28,6 +28,7 @@
 #include "app/explorer/transfer_manager.h"
 #include "app/signin/portal_lookups.h"
 #include "app/ui/qt_transfer_ui.h"
+#include "bench/source_file.h"
 #include "devserver/config.h"
 #include "devserver/dev_server.h"
 #include "devserver/seed_demo.h"
@@ -61,19 +62,7 @@ void quietMessages(QtMsgType type, const QMessageLogContext& context, const QStr
   if (!text.contains(QLatin1String("propagateSizeHints"))) g_qt_messages(type, context, text);
 }
 
-bool writeSource(const fs::path& path, uint64_t size) {
-  std::ofstream out(path, std::ios::binary);
-  std::vector<char> block(1 << 20);
-  uint32_t x = 12345;
-  for (char& b : block) b = static_cast<char>((x = x * 1103515245 + 12345) >> 16);
-  for (uint64_t left = size; left > 0;) {
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(left, block.size()));
-    out.write(block.data(), static_cast<std::streamsize>(n));
-    block[0]++;  // no two blocks alike
-    left -= n;
-  }
-  return static_cast<bool>(out);
-}
+using zavel::bench::writeSource;
 
 uint64_t sizeOf(const fs::path& path) {
   std::error_code ec;

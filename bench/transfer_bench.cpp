@@ -36,6 +36,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/source_file.h"
 #include "devserver/config.h"
 #include "protocol/connection.h"
 #include "zavelsdk.h"
@@ -150,19 +151,7 @@ class DevServerProcess {
   uint16_t port_ = 0;
 };
 
-bool writeSource(const fs::path& path, uint64_t size) {
-  std::ofstream out(path, std::ios::binary);
-  std::vector<char> block(1 << 20);
-  uint32_t x = 12345;
-  for (char& b : block) b = static_cast<char>((x = x * 1103515245 + 12345) >> 16);
-  for (uint64_t left = size; left > 0;) {
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(left, block.size()));
-    out.write(block.data(), static_cast<std::streamsize>(n));
-    block[0]++;  // no two blocks alike
-    left -= n;
-  }
-  return static_cast<bool>(out);
-}
+using zavel::bench::writeSource;
 
 // A file server that keeps no files: it answers the sign-on, sends downloads from memory and
 // drops uploaded bytes, 64 KiB a call like the baseline's ends. Against it a transfer costs
