@@ -8,6 +8,7 @@ enum Command : int {
   kCmdRefresh = 32790,
   kCmdUpload = 32792,
   kCmdDownload = 32793,
+  kCmdOpenDownloadFolder = 32794,
   kCmdNewFolder = 32795,
   kCmdDelete = 32796,
   kCmdSelectAll = 32797,

@@ -47,7 +47,7 @@ MainFrame::MainFrame(Document& document, Prompter& prompter, const QString& devi
       document_(document),
       logic_(document, prompter, deviceRoot),
       operations_(logic_, document, prompter),
-      transfer_ui_(this, [this] { openDownloadFolder(); }),
+      transfer_ui_(this, [this] { run(kCmdOpenDownloadFolder, List::kLocal); }),
       transfers_(logic_, document, prompter, transfer_ui_, free_space_) {
   setObjectName(QStringLiteral("mainFrame"));
   setWindowTitle(text::tr(text::kExplorerTitle));
@@ -340,6 +340,9 @@ void MainFrame::run(int command, List list) {
     case kCmdUpload:
       if (logic_.mode() == ExplorerLogic::Mode::kFileList)
         transfers_.upload(selectedRows(List::kLocal));
+      break;
+    case kCmdOpenDownloadFolder:
+      openDownloadFolder();
       break;
     default:
       break;

@@ -146,7 +146,11 @@ TEST_F(ProgramTest, TypedPasswordSignsInAndTheMainWindowListsTheDisks) {
   auto* path = frame->findChild<QToolButton*>("remotePathButton");
   enter(list, "My zavel");
   EXPECT_EQ(path->text(), " My zavel ▼");
-  // Files dropped from the desktop onto an open disk become a transfer request.
+  // Files dropped from the desktop onto an open disk are uploaded, the window disabled
+  // while the batch runs.
+  bool disabled_in_batch = false;
+  QObject::connect(&frame->transfers(), &TransferManager::batchStarted,
+                   [&] { disabled_in_batch = !frame->isEnabled(); });
   std::vector<QList<QUrl>> drops;
   QObject::connect(frame, &MainFrame::transferRequested,
                    [&](ExplorerLogic::List, const QList<int>&, const QList<QUrl>& urls) {
@@ -164,6 +168,10 @@ TEST_F(ProgramTest, TypedPasswordSignsInAndTheMainWindowListsTheDisks) {
   drop(frame->findChild<QTreeView*>("localList"));  // only the remote list takes desktop files
   ASSERT_EQ(drops.size(), 1);
   EXPECT_EQ(drops[0].size(), 1);
+  EXPECT_TRUE(disabled_in_batch);
+  EXPECT_TRUE(frame->isEnabled());
+  ASSERT_NE(frame->transferUi().dialog(), nullptr);
+  EXPECT_TRUE(frame->transfers().progress().complete());
   enter(list, "문서");
   EXPECT_EQ(path->text(), "  문서 ▼");
   QTest::keyClick(list, Qt::Key_Backspace);
