@@ -62,7 +62,7 @@ class TransferUi {
   // False once the user has closed the dialog (which also ends the batch).
   virtual bool progressOpen() const = 0;
   // The state changed. With `now` the dialog shows it at once; otherwise it may wait, so
-  // that it repaints no more than about 20 times a second.
+  // that it repaints no more than about 10 times a second.
   virtual void showProgress(bool now) = 0;
   virtual void closeProgress() = 0;
   // Handles the events that are waiting (the dialog's buttons among them).

@@ -42,7 +42,7 @@ TEST(TransferDialogs, ProgressShowsTheStateAndOffersCloseOnlyOnceComplete) {
   EXPECT_EQ(child<QLabel>(dialog, "sizeLabel")->text(), "1,000 / 2,000 byte");
   EXPECT_EQ(child<QLabel>(dialog, "counterLabel")->text(), "1 / 1");
 
-  // Reports in quick succession are shown at most every 50 ms.
+  // Reports in quick succession are shown at most every 100 ms.
   const int refreshes = ui.refreshes();
   state.report(1500, 2000, 11);
   ui.showProgress(false);
