@@ -88,8 +88,10 @@ class TransferManager : public QObject {
   void upload(const QList<int>& rows, const QStringList& hostPaths = {});
 
   bool running() const { return running_; }
-  // The folder the last download went to (device form).
+  // The download folder (device form): the stored one at first, then the folder each
+  // download batch went to.
   const QString& downloadFolder() const { return download_folder_; }
+  void setDownloadFolder(const QString& folder) { download_folder_ = folder; }
   const ProgressState& progress() const { return progress_; }
   // The current batch's list; empty between batches.
   const std::vector<TransferItem>& items() const { return items_; }

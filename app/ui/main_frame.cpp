@@ -8,16 +8,23 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyle>
+#include <QSystemTrayIcon>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/explorer/commands.h"
+#include "app/explorer/shell_texts.h"
+#include "app/ui/app_icon.h"
 #include "app/ui/named.h"
 #include "app/ui/texts.h"
 
@@ -48,10 +55,13 @@ MainFrame::MainFrame(Document& document, Prompter& prompter, const QString& devi
       logic_(document, prompter, deviceRoot),
       operations_(logic_, document, prompter),
       transfer_ui_(this, [this] { run(kCmdOpenDownloadFolder, List::kLocal); }),
-      transfers_(logic_, document, prompter, transfer_ui_, free_space_) {
+      transfers_(logic_, document, prompter, transfer_ui_, free_space_),
+      shell_(logic_, document, prompter),
+      prompter_(prompter) {
   setObjectName(QStringLiteral("mainFrame"));
   setWindowTitle(text::tr(text::kExplorerTitle));
   setAccessibleName(windowTitle());
+  setWindowIcon(appIcon());
   logic_.setIconProvider(&icons_);
 
   remote_list_ = makeList("remoteList", text::tr(text::kAllDisks), &logic_.remote());
@@ -79,6 +89,8 @@ MainFrame::MainFrame(Document& document, Prompter& prompter, const QString& devi
   });
   QObject::connect(&transfers_, &TransferManager::disconnectRequested, this,
                    [this] { run(kCmdDisconnect, List::kRemote); });
+  QObject::connect(&transfers_, &TransferManager::capacityRequested, this,
+                   [this] { run(kCmdCapacity, List::kRemote); });
 
   auto* upper_bar = new QHBoxLayout;
   upper_bar->addWidget(remote_path_, 1);
@@ -109,14 +121,121 @@ MainFrame::MainFrame(Document& document, Prompter& prompter, const QString& devi
 
   QObject::connect(remote_list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
                    &MainFrame::updateChrome);
+  buildMenus();
+  buildTray();
   QTimer::singleShot(kStartDelayMs, this, &MainFrame::start);
   updateChrome();
 }
 
 void MainFrame::start() {
-  logic_.showDisks();
+  shell_.signedInNow();
   logic_.fillLocal(QString());
   updateChrome();
+}
+
+void MainFrame::signedIn() {
+  shell_.signedInNow();
+  updateChrome();
+}
+
+// The menu bar's two menus and the command bar; every action carries its command number.
+void MainFrame::buildMenus() {
+  auto add = [this](QWidget* to, const char* label, int command) {
+    auto* action = new QAction(text::tr(label), to);
+    action->setData(command);
+    action->setObjectName(QStringLiteral("command%1").arg(command));
+    QObject::connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
+    to->addAction(action);
+    return action;
+  };
+  QMenu* connection = menuBar()->addMenu(text::tr(text::kMenuConnection));
+  connection->setObjectName(QStringLiteral("connectionMenu"));
+  add(connection, text::kLogin, kCmdLogin);
+  add(connection, text::kLoginAsOther, kCmdLoginAsOther);
+  add(connection, text::kLogout, kCmdLogout);
+  add(connection, text::kMenuDisconnect, kCmdDisconnect);
+  connection->addSeparator();
+  add(connection, text::kExit, kCmdExit);
+  QMenu* file = menuBar()->addMenu(text::tr(text::kMenuFile));
+  file->setObjectName(QStringLiteral("fileMenu"));
+  add(file, text::kMenuRefresh, kCmdRefresh);
+  add(file, text::kViewCapacityMenu, kCmdCapacity);
+  file->addSeparator();
+  add(file, text::kUploadButton, kCmdUpload);
+  add(file, text::kDownloadButton, kCmdDownload);
+  add(file, text::kOpenDownloadFolder, kCmdOpenDownloadFolder);
+  file->addSeparator();
+  add(file, text::kMenuNewFolderItem, kCmdNewFolder);
+  add(file, text::kMenuDelete, kCmdDelete);
+  add(file, text::kMenuRename, kCmdRename);
+  add(file, text::kMenuSelectAllItem, kCmdSelectAll);
+  file->addSeparator();
+  add(file, text::kMailMenu, kCmdMail);
+  add(file, text::kSettingsMenu, kCmdSettings);
+  file->addSeparator();
+  add(file, text::kVersionMenu, kCmdVersion);
+
+  QToolBar* bar = addToolBar(text::tr(text::kMenuFile));
+  bar->setObjectName(QStringLiteral("commandBar"));
+  bar->setMovable(false);
+  bar->setIconSize(QSize(15, 15));
+  const std::tuple<const char*, int, QStyle::StandardPixmap> buttons[] = {
+      {text::kTipRefresh, kCmdRefresh, QStyle::SP_BrowserReload},
+      {text::kTipNewFolder, kCmdNewFolder, QStyle::SP_FileDialogNewFolder},
+      {text::kTipDelete, kCmdDelete, QStyle::SP_TrashIcon}};
+  for (const auto& [tip, command, pixmap] : buttons) {
+    QAction* action = add(bar, tip, command);
+    action->setIcon(style()->standardIcon(pixmap));
+    action->setToolTip(text::tr(tip));
+  }
+}
+
+// The tray icon and its menu; nothing where the desktop has no tray.
+void MainFrame::buildTray() {
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+  tray_ = new QSystemTrayIcon(appIcon(), this);
+  tray_->setObjectName(QStringLiteral("trayIcon"));
+  tray_->setToolTip(text::tr(text::kTrayTip));
+  auto* menu = new QMenu(this);
+  menu->setObjectName(QStringLiteral("trayMenu"));
+  const std::pair<const char*, int> items[] = {{text::kTrayOpen, kCmdOpenWindow},
+                                               {text::kTrayExit, kCmdExit}};
+  for (const auto& [label, command] : items) {
+    QAction* action = menu->addAction(text::tr(label));
+    action->setData(command);
+    QObject::connect(action, &QAction::triggered, this,
+                     [this, command = command] { runCommand(command); });
+  }
+  tray_->setContextMenu(menu);
+  QObject::connect(tray_, &QSystemTrayIcon::activated, this,
+                   [this](QSystemTrayIcon::ActivationReason reason) {
+                     if (reason == QSystemTrayIcon::Trigger) runCommand(kCmdOpenWindow);
+                   });
+  tray_->show();
+}
+
+void MainFrame::runCommand(int command) {
+  run(command, active_);
+}
+
+void MainFrame::closeWithoutAsking() {
+  exit_confirmed_ = true;
+  close();
+}
+
+void MainFrame::updateAvailable() {
+  prompter_.informTitled(text::tr(text::kUpdateTitle), text::tr(text::kUpdateNotice),
+                         PromptIcon::kInformation);
+  closeWithoutAsking();
+}
+
+void MainFrame::showVersion() {
+  QMessageBox box(QMessageBox::Information, text::tr(text::kVersionTitle), text::tr(text::kVersion),
+                  QMessageBox::NoButton, this);
+  box.setObjectName(QStringLiteral("versionDialog"));
+  box.setAccessibleName(text::tr(text::kVersion));
+  box.addButton(text::tr(text::kOk), QMessageBox::AcceptRole);
+  box.exec();
 }
 
 QTreeView* MainFrame::makeList(const char* name, const QString& accessible, FileListModel* model) {
@@ -344,6 +463,33 @@ void MainFrame::run(int command, List list) {
     case kCmdOpenDownloadFolder:
       openDownloadFolder();
       break;
+    case kCmdLogin:
+      emit signInRequested();
+      break;
+    case kCmdLoginAsOther:
+      shell_.logoutAsOther();
+      break;
+    case kCmdLogout:
+      shell_.logout();
+      break;
+    case kCmdExit:
+      if (shell_.confirmExit()) closeWithoutAsking();
+      break;
+    case kCmdCapacity:
+      shell_.showCapacity();
+      break;
+    case kCmdVersion:
+      showVersion();
+      break;
+    case kCmdSettings:
+      emit settingsRequested();
+      break;
+    case kCmdOpenWindow:
+      showNormal();
+      raise();
+      activateWindow();
+      if (ProgressDialog* progress = transfer_ui_.dialog()) progress->raise();
+      break;
     default:
       break;
   }
@@ -426,11 +572,14 @@ void MainFrame::openDownloadFolder() {
     QDesktopServices::openUrl(QUrl::fromLocalFile(*host));
 }
 
+// The window's close box asks as the exit command does; a batch keeps the window open.
 void MainFrame::closeEvent(QCloseEvent* event) {
-  if (transfers_.running())
+  if (transfers_.running() || (!exit_confirmed_ && !shell_.confirmExit())) {
+    exit_confirmed_ = false;
     event->ignore();
-  else
-    QMainWindow::closeEvent(event);
+    return;
+  }
+  QMainWindow::closeEvent(event);
 }
 
 }  // namespace zavel::app

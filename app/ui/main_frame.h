@@ -10,10 +10,12 @@
 
 #include "app/explorer/explorer_logic.h"
 #include "app/explorer/file_operations.h"
+#include "app/explorer/shell_logic.h"
 #include "app/explorer/transfer_manager.h"
 #include "app/ui/qt_transfer_ui.h"
 
 class QPushButton;
+class QSystemTrayIcon;
 class QToolButton;
 class QTreeView;
 
@@ -28,15 +30,31 @@ class MainFrame : public QMainWindow {
 
   ExplorerLogic& explorer() { return logic_; }
   TransferManager& transfers() { return transfers_; }
+  ShellLogic& shell() { return shell_; }
+  // The tray icon; null where the desktop has no tray.
+  QSystemTrayIcon* tray() const { return tray_; }
   QtTransferUi& transferUi() { return transfer_ui_; }
   // Disk-list mode, and the local list at the device root (the view's start).
   void start();
+  // A command by its number, for the list last used (menus, command bar, tray).
+  void runCommand(int command);
+  void runCommand(int command, ExplorerLogic::List list) { run(command, list); }
+  // A sign-in from the menu ended with OK: the new disk list.
+  void signedIn();
+  // Closes without the exit question (a cancelled sign-in, the update notice).
+  void closeWithoutAsking();
+  // The updater has a new version: the notice, then the window closes.
+  void updateAvailable();
 
  signals:
   // Rows dragged from the other list (or files from the desktop, by their URLs) were dropped
   // on a list: a transfer into that list's folder. The transfer manager takes it.
   void transferRequested(ExplorerLogic::List target, const QList<int>& sourceRows,
                          const QList<QUrl>& files);
+  // The "로그인" command: the program shows the sign-in dialog.
+  void signInRequested();
+  // Commands the program's own dialogs serve.
+  void settingsRequested();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -56,6 +74,9 @@ class MainFrame : public QMainWindow {
   void run(int command, ExplorerLogic::List list);
   void transfer(ExplorerLogic::List target, const QList<int>& sourceRows, const QList<QUrl>& files);
   void openDownloadFolder();
+  void buildMenus();
+  void buildTray();
+  void showVersion();
   void startRename(ExplorerLogic::List list, int row);
   void showContextMenu(ExplorerLogic::List list, const QPoint& at);
   QList<int> selectedRows(ExplorerLogic::List list) const;
@@ -67,6 +88,10 @@ class MainFrame : public QMainWindow {
   QtTransferUi transfer_ui_;
   VolumeFreeSpace free_space_;
   TransferManager transfers_;
+  ShellLogic shell_;
+  Prompter& prompter_;
+  QSystemTrayIcon* tray_ = nullptr;
+  bool exit_confirmed_ = false;
   ExplorerLogic::List active_ = ExplorerLogic::List::kRemote;
   QTreeView* remote_list_ = nullptr;
   QTreeView* local_list_ = nullptr;

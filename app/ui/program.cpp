@@ -26,16 +26,30 @@ Program::~Program() {
   document_.reset();
 }
 
+void Program::storeAccount() {
+  if (login_.deleteInfo)
+    sign_in_->accounts().deleteAccount(login_);
+  else
+    sign_in_->accounts().saveAccount(login_);
+}
+
+void Program::signInAgain() {
+  sign_in_->setAutoConnectAllowed(frame_->shell().autoSignIn());
+  if (!signIn()) {
+    frame_->closeWithoutAsking();
+    return;
+  }
+  storeAccount();
+  frame_->signedIn();
+}
+
 bool Program::signIn() {
   SignInDialog dialog(*sign_in_);
   return dialog.exec() == QDialog::Accepted;
 }
 
 void Program::showMainWindow() {
-  if (login_.deleteInfo)
-    sign_in_->accounts().deleteAccount(login_);
-  else
-    sign_in_->accounts().saveAccount(login_);
+  storeAccount();
   // The sessions live with the document, which outlives the frame.
   document_ = std::make_unique<Document>(login_, sign_in_->lookups(), *prompter_);
   document_->setOctaServer(octaServer(*settings_));
@@ -43,6 +57,9 @@ void Program::showMainWindow() {
   frame_ = std::make_unique<MainFrame>(
       *document_, *prompter_,
       options_.deviceRoot.isEmpty() ? QDir::homePath() : options_.deviceRoot);
+  frame_->shell().setAutoSignIn(true);
+  QObject::connect(frame_.get(), &MainFrame::signInRequested, frame_.get(),
+                   [this] { signInAgain(); });
   frame_->show();
   frame_->raise();
   frame_->activateWindow();

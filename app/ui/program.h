@@ -35,10 +35,15 @@ class Program {
   bool signIn();
   // Stores or forgets the account as the sign-in asked, and opens the main window.
   void showMainWindow();
+  // The "로그인" command of the main window: the dialog again; anything but OK ends the
+  // program, as at start-up.
+  void signInAgain();
   MainFrame* mainFrame() { return frame_.get(); }
   LoginInfo& login() { return login_; }
 
  private:
+  void storeAccount();
+
   ProgramOptions options_;
   LoginInfo login_;
   std::unique_ptr<Prompter> prompter_;
