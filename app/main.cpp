@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QTextStream>
 
+#include "app/explorer/updater.h"
 #include "app/signin/auth_client.h"
 #include "app/ui/program.h"
 
@@ -71,8 +72,14 @@ int main(int argc, char** argv) {
   options.authPort = auth_port;
   options.deviceRoot = parser.value(device_root);
   options.launchText = parser.positionalArguments().value(0);
+  // A running updater is asked to quit, its waiting new files put in place, and it starts.
+  const QString here = QCoreApplication::applicationDirPath();
+  zavel::app::refreshUpdater(here);
   zavel::app::Program program(options);
-  if (!program.signIn()) return 0;
+  if (!program.signIn()) {
+    if (program.updatePending()) zavel::app::refreshUpdater(here);
+    return 0;
+  }
   program.showMainWindow();
   return app.exec();
 }

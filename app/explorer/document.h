@@ -32,6 +32,7 @@ class Document {
   void setFileServerPort(uint16_t port) { file_port_ = port; }
 
   std::vector<DiskEntry>& disks() { return login_.disks; }
+  const LoginInfo& login() const { return login_; }
   // Connects the named disk (or takes its open session) and makes it the listing session.
   // False after telling the user why, or silently where nothing is said.
   bool openDisk(const QString& diskname);

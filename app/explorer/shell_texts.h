@@ -41,6 +41,6 @@ inline constexpr const char* kCapacity =
     QT_TRANSLATE_NOOP("zavel", "%1\n총용량: %2\n사용량: %3\n남은 용량:%4");
 inline constexpr const char* kVersionTitle = QT_TRANSLATE_NOOP("zavel", "버전 정보");
 inline constexpr const char* kVersion = QT_TRANSLATE_NOOP("zavel", "ZAVEL Version 3.3.0");
-inline constexpr const char* kOk = QT_TRANSLATE_NOOP("zavel", "확인");
+inline constexpr const char* kVersionOk = QT_TRANSLATE_NOOP("zavel", "확인");
 
 }  // namespace zavel::app::text

@@ -23,8 +23,10 @@
 #include <QVBoxLayout>
 
 #include "app/explorer/commands.h"
+#include "app/explorer/mail_logic.h"
 #include "app/explorer/shell_texts.h"
 #include "app/ui/app_icon.h"
+#include "app/ui/mail_dialog.h"
 #include "app/ui/named.h"
 #include "app/ui/texts.h"
 
@@ -234,7 +236,7 @@ void MainFrame::showVersion() {
                   QMessageBox::NoButton, this);
   box.setObjectName(QStringLiteral("versionDialog"));
   box.setAccessibleName(text::tr(text::kVersion));
-  box.addButton(text::tr(text::kOk), QMessageBox::AcceptRole);
+  box.addButton(text::tr(text::kVersionOk), QMessageBox::AcceptRole);
   box.exec();
 }
 
@@ -483,6 +485,15 @@ void MainFrame::run(int command, List list) {
       break;
     case kCmdSettings:
       emit settingsRequested();
+      break;
+    case kCmdMail:
+      if (logic_.mode() == ExplorerLogic::Mode::kFileList) {
+        MailLogic mail(document_.login(), document_.currentDisk(), logic_.remoteLevels().below(1));
+        if (mail.collect(logic_.remote(), selectedRows(List::kRemote), prompter_)) {
+          MailDialog dialog(mail, prompter_, this);
+          dialog.exec();
+        }
+      }
       break;
     case kCmdOpenWindow:
       showNormal();

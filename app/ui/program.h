@@ -16,6 +16,7 @@ class PortalLookups;
 class Prompter;
 class SettingsStore;
 class SignInLogic;
+class UpdateListener;
 
 struct ProgramOptions {
   QString authHost = QStringLiteral("127.0.0.1");
@@ -24,6 +25,7 @@ struct ProgramOptions {
   QString launchText;     // the command line's launch keys, if any
   QString settingsPath;   // empty: the user's settings file
   uint16_t filePort = 0;  // the file servers' port when not the service's 9553 (tests)
+  QString localSocket;    // where the updater reaches the program; empty: "zavel-" + user
 };
 
 class Program {
@@ -40,9 +42,12 @@ class Program {
   void signInAgain();
   MainFrame* mainFrame() { return frame_.get(); }
   LoginInfo& login() { return login_; }
+  // The updater announced a new version during the sign-in.
+  bool updatePending() const;
 
  private:
   void storeAccount();
+  void showSettings();
 
   ProgramOptions options_;
   LoginInfo login_;
@@ -51,6 +56,7 @@ class Program {
   std::unique_ptr<SignInLogic> sign_in_;
   std::unique_ptr<Document> document_;
   std::unique_ptr<MainFrame> frame_;
+  std::unique_ptr<UpdateListener> listener_;
 };
 
 }  // namespace zavel::app

@@ -101,6 +101,10 @@ TEST_F(ShellTest, DisconnectWorksInBothModesAndExitAsksFirst) {
   frame_.runCommand(kCmdExit);  // Cancel
   EXPECT_TRUE(frame_.isVisible());
   EXPECT_EQ(prompter_.texts().last(), text::tr(text::kExitQuestion));
+  // The update notice closes the window without asking.
+  frame_.updateAvailable();
+  EXPECT_FALSE(frame_.isVisible());
+  EXPECT_EQ(prompter_.prompts().back().title, text::tr(text::kUpdateTitle));
 }
 
 }  // namespace
