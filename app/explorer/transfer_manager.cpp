@@ -244,7 +244,9 @@ void TransferManager::download(const QList<int>& rows) {
   const Batch batch(*this);
   const bool club = document_.clubListing();
   const QString folder = explorer_.remoteFolder();
-  download_folder_ = explorer_.localFolder();
+  // The root as the settings and the folder chooser write it: one backslash.
+  download_folder_ =
+      explorer_.localFolder().isEmpty() ? QStringLiteral("\\") : explorer_.localFolder();
   target_host_ = *target_host;
   const LocalBase base{target_host_, download_folder_};
   const FileListModel& model = explorer_.remote();

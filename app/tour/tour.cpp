@@ -194,6 +194,19 @@ int main(int argc, char** argv) {
   });
   frame->runCommand(zavel::app::kCmdCapacity, List::kRemote);
 
+  // A file offered by mail, and the settings with the download folder.
+  onModal([](QWidget* dialog) {
+    shot("mail");
+    click(dialog, "cancelButton");
+  });
+  if (select(frame, List::kRemote, QStringLiteral("모임 안내.txt")))
+    frame->runCommand(zavel::app::kCmdMail, List::kRemote);
+  onModal([](QWidget* dialog) {
+    shot("settings");
+    click(dialog, "cancelButton");
+  });
+  frame->runCommand(zavel::app::kCmdSettings, List::kRemote);
+
   frame->closeWithoutAsking();
   out << (g_failed ? "The tour did not finish.\n" : "The tour is done.\n");
   return g_failed ? 1 : 0;

@@ -157,6 +157,7 @@ TEST_F(TransferTest, FolderTreesGoDownAndUpByteForByte) {
   EXPECT_EQ(ui_.state->overallPercent(), 100);
   EXPECT_EQ(ui_.closed, 0);
   EXPECT_TRUE(transfers_.items().empty());
+  EXPECT_EQ(transfers_.downloadFolder(), "\\");  // the root, as the settings write it
   EXPECT_EQ(rowNames(List::kLocal), (QStringList{"문서", "빈 폴더", "사진"}));
 
   // Up again, into another folder of the disk.
