@@ -11,7 +11,7 @@ awk '/^```c$/{inside=1; next} /^```$/{inside=0} inside' "$source/README.md" >"$w
 diff -u "$source/examples/list_folder.c" "$work/readme_example.c" >&2 ||
   { echo "README's example differs from examples/list_folder.c"; exit 1; }
 
-cmake --install "$build" --component sdk --prefix "$work/prefix" >/dev/null
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
 
 flags=(-std=c99 -Wall -Wextra -Werror)
 [ -n "$sanitize" ] && flags+=("-fsanitize=$sanitize")
