@@ -28,7 +28,7 @@
 #include "app/explorer/transfer_manager.h"
 #include "app/signin/portal_lookups.h"
 #include "app/ui/qt_transfer_ui.h"
-#include "bench/source_file.h"
+#include "bench/bench_support.h"
 #include "devserver/config.h"
 #include "devserver/dev_server.h"
 #include "devserver/seed_demo.h"
@@ -90,19 +90,8 @@ int rowNamed(zavel::app::FileListModel& model, const QString& name) {
   return -1;
 }
 
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
-}
-
-uint64_t option(int argc, char** argv, const char* name, uint64_t fallback) {
-  const std::string prefix = std::string("--") + name + "=";
-  for (int i = 1; i < argc; ++i) {
-    if (strncmp(argv[i], prefix.c_str(), prefix.size()) == 0)
-      return std::strtoull(argv[i] + prefix.size(), nullptr, 10);
-  }
-  return fallback;
-}
+using zavel::bench::median;
+using zavel::bench::option;
 
 // The demo service in a fresh folder, its personal disk made large enough for the source
 // and both uploaded copies.

@@ -36,7 +36,7 @@
 #include <thread>
 #include <vector>
 
-#include "bench/source_file.h"
+#include "bench/bench_support.h"
 #include "devserver/config.h"
 #include "protocol/connection.h"
 #include "zavelsdk.h"
@@ -223,19 +223,8 @@ int32_t zeros(void* buffer, uint32_t count, uint64_t, void*) {
   return static_cast<int32_t>(count);
 }
 
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
-}
-
-uint64_t option(int argc, char** argv, const char* name, uint64_t fallback) {
-  const std::string prefix = std::string("--") + name + "=";
-  for (int i = 1; i < argc; ++i) {
-    if (strncmp(argv[i], prefix.c_str(), prefix.size()) == 0)
-      return std::strtoull(argv[i] + prefix.size(), nullptr, 10);
-  }
-  return fallback;
-}
+using zavel::bench::median;
+using zavel::bench::option;
 
 }  // namespace
 

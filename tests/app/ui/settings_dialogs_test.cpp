@@ -20,16 +20,12 @@
 #include "app/ui/mail_dialog.h"
 #include "app/ui/settings_dialog.h"
 #include "tests/app/support/scripted_prompter.h"
+#include "tests/app/support/widgets.h"
 
 namespace zavel::app {
 namespace {
 
-template <typename W>
-W* child(QWidget* parent, const char* name) {
-  W* w = parent->findChild<W*>(QLatin1String(name));
-  EXPECT_NE(w, nullptr) << name;
-  return w;
-}
+using testing::child;
 
 // While the chooser runs: "위로", a double click on `enter`, then OK; records the drop-down.
 void driveChooser(const QString& enter, QStringList& visited) {

@@ -12,16 +12,12 @@
 #include "app/explorer/texts.h"
 #include "app/ui/conflict_dialog.h"
 #include "app/ui/qt_transfer_ui.h"
+#include "tests/app/support/widgets.h"
 
 namespace zavel::app {
 namespace {
 
-template <typename W>
-W* child(QWidget* parent, const char* name) {
-  W* w = parent->findChild<W*>(QLatin1String(name));
-  EXPECT_NE(w, nullptr) << name;
-  return w;
-}
+using testing::child;
 
 TEST(TransferDialogs, ProgressShowsTheStateAndOffersCloseOnlyOnceComplete) {
   ProgressState state;
