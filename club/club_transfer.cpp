@@ -9,6 +9,7 @@
 #include "club/octa_paths.h"
 #include "club/octa_session.h"
 #include "platform/window.h"
+#include "protocol/error_numbers.h"
 #include "session/server_copy.h"
 #include "session/standard_session.h"
 
@@ -18,8 +19,6 @@ namespace {
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
-constexpr int32_t kErrWrongParameter = 24001;
-constexpr int32_t kErrExists = 23005;
 // The mode of the club-disk session that prepares a copy's destination.
 constexpr int32_t kDestinationMode = 3;
 // A file-server session of a club transfer waits this much longer than the list server.

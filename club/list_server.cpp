@@ -87,16 +87,16 @@ void ZavelListSvr::begin(const char* command) {
 bool ZavelListSvr::listRequest() {
   Connection connection;
   if (!connection.connect(host_.c_str(), static_cast<uint16_t>(port_ & 0xFFFF), 1)) {
-    setError(kErrListConnect, kListConnectText);
+    setError(kErrConnectFail, kListConnectText);
     return false;
   }
   if (connection.sendRecord(request_, timeout()) <= 0) {
-    setError(kErrListSend, kListSendText);
+    setError(kErrSocket, kListSendText);
     return false;
   }
   reply_.clear();
   if (connection.receiveRecord(reply_, timeout()) <= 0) {
-    setError(kErrListReceive, kListReceiveText);
+    setError(kErrWrongPacket, kListReceiveText);
     return false;
   }
   connection.close();
@@ -316,7 +316,7 @@ bool ZavelListSvr::cmdGetFileListOpt(int64_t folder, uint32_t mask, std::vector<
   if (count < 1) return true;
   // Every listed entry carries at least one field: a larger count is no real listing.
   if (static_cast<size_t>(count) > reply_.size()) {
-    setError(kErrListReceive, kListReceiveText);
+    setError(kErrWrongPacket, kListReceiveText);
     return false;
   }
   out->reserve(out->size() + static_cast<size_t>(count));

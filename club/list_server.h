@@ -6,14 +6,12 @@
 #include <vector>
 
 #include "club/club_entry.h"
+#include "protocol/error_numbers.h"
 #include "session/session.h"
 
 namespace zavel {
 
-// Error numbers and texts of a list-server request that did not get through.
-inline constexpr int32_t kErrListConnect = 21001;
-inline constexpr int32_t kErrListSend = 21002;
-inline constexpr int32_t kErrListReceive = 21003;
+// Texts of a list-server request that did not get through.
 inline constexpr char kListConnectText[] = "ZavelListSvr Connect Error";
 inline constexpr char kListSendText[] = "ZavelListSvr SendPacket Error";
 inline constexpr char kListReceiveText[] = "ZavelListSvr RecvPacket Error";

@@ -343,14 +343,14 @@ bool OctaSession::listFolder(int64_t folder, const std::string& base, uint32_t m
     const bool is_folder = e.isFolder();
     if (is_folder && left != 0) {
       if (depth + 1 >= kMaxListingDepth) {
-        setError(kErrListReceive);
+        setError(kErrWrongPacket);
         zavel_SetLastErrStr(kListReceiveText);
         return false;
       }
       if (!listFolder(e.jidx, path, mask, left, depth + 1, items)) return false;
     }
     if (items.size() >= kMaxClubListingEntries) {
-      setError(kErrListReceive);
+      setError(kErrWrongPacket);
       zavel_SetLastErrStr(kListReceiveText);
       return false;
     }

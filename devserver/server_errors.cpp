@@ -5,52 +5,7 @@
 namespace zavel::devserver {
 
 const char* serverErrorText(int32_t error) {
-  switch (error) {
-    case kErrNone:
-      return "";
-    case kErrWrongPacket:
-      return "wrong packet";
-    case kErrServerOperation:
-      return "server operation error";
-    case kErrWrongId:
-      return "wrong id";
-    case kErrWrongPasswd:
-      return "wrong passwd";
-    case kErrSessionLimit:
-      return "session limit error";
-    case kErrNoShareDirectory:
-      return "no share directory";
-    case kErrRemoteFile:
-      return "remote file operate error";
-    case kErrNotEmpty:
-      return "not empty directory";
-    case kErrDiskInfo:
-      return "get disk infomation fail";
-    case kErrExists:
-      return "file or directory exist";
-    case kErrNotExists:
-      return "file or directory not exist";
-    case kErrDiskFull:
-      return "disk full";
-    case kErrNotDirectory:
-      return "is not directory";
-    case kErrPermission:
-      return "permission deny";
-    case kErrConnectFail:
-      return "connect fail";
-    case kErrSocket:
-      return "socket error";
-    case kErrWrongParameter:
-      return "wrong parameter";
-    case kErrInvalidHandle:
-      return "invalid handle";
-    case kErrBufferTooSmall:
-      return "not enough buffer";
-    case kErrNotAllowed:
-      return "not allow command";
-    default:
-      return "";
-  }
+  return error > 0 ? errorMessage(error) : "";
 }
 
 int32_t errorFromErrno(int err) {

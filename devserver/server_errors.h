@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "api/error_state.h"
+#include "protocol/error_numbers.h"
 #include "protocol/param_record.h"
 
 namespace zavel::devserver {

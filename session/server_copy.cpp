@@ -6,15 +6,12 @@
 #include <chrono>
 #include <mutex>
 
+#include "protocol/error_numbers.h"
 #include "session/transfer.h"
 
 namespace zavel {
 
 namespace {
-
-constexpr int32_t kErrSocket = 21002;
-constexpr int32_t kErrWrongParameter = 24001;
-constexpr int32_t kErrNotAllowed = 24004;
 
 // Longest wait for the server's next position report.
 constexpr int kPositionWaitSeconds = 10;

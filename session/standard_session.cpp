@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "protocol/error_numbers.h"
 #include "session/server_copy.h"
 #include "session/transfer.h"
 
@@ -12,13 +13,7 @@ namespace zavel {
 namespace {
 
 // Error numbers this session sets itself.
-constexpr int32_t kErrConnectFail = 21001;
-constexpr int32_t kErrSocket = 21002;
-constexpr int32_t kErrWrongPacket = 21003;
-constexpr int32_t kErrWrongParameter = 24001;
-constexpr int32_t kErrNotAllowed = 24004;
 // A reply error that says the real number is in "errno".
-constexpr int32_t kErrSeeErrno = 23010;
 
 void setError(int32_t number, const char* text) {
   zavel_SetLastError(number);

@@ -12,15 +12,12 @@
 #include <vector>
 
 #include "platform/window.h"
+#include "protocol/error_numbers.h"
 #include "session/local_file.h"
 
 namespace zavel {
 
 namespace {
-
-constexpr int32_t kErrSocket = 21002;
-constexpr int32_t kErrLocalFile = 23002;
-constexpr int32_t kErrWrongParameter = 24001;
 
 // A download step waits this long for data; this many empty receives in a row end it.
 constexpr int kReceiveWaitSeconds = 5;

@@ -8,11 +8,11 @@
 
 #include "app/explorer/list_rows.h"
 #include "app/explorer/texts.h"
+#include "protocol/error_numbers.h"
 
 namespace zavel::app {
 namespace {
 
-constexpr int32_t kErrExists = 23005;
 constexpr int32_t kErrExistsToo = 7;
 
 QString folderName(int n) {

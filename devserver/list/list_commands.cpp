@@ -9,6 +9,8 @@
 
 namespace zavel::devserver {
 
+namespace mask = club_mask;
+
 namespace {
 
 int32_t clampToInt32(int64_t value) {
@@ -260,8 +262,8 @@ int32_t getFileListOpt(ListRequest& r) {
   int64_t folder = 0;
   uint32_t bits = 0;
   if (!r.number("jdidx", &folder) || !readMask(r, &bits)) return kErrWrongParameter;
-  bool files = (bits & mask::kListFiles) != 0;
-  bool folders = (bits & mask::kListFolders) != 0;
+  bool files = (bits & mask::kFilesScope) != 0;
+  bool folders = (bits & mask::kFoldersScope) != 0;
   if (!files && !folders) files = folders = true;  // no scope asked for: everything
   std::vector<ClubEntryRow> entries;
   if (int32_t e = r.server.index.list(folder, files, folders, &entries)) return e;

@@ -10,33 +10,10 @@
 #include "devserver/list/club_index.h"
 #include "devserver/list/club_storage.h"
 #include "devserver/record_server.h"
+#include "protocol/club_mask.h"
 #include "protocol/param_record.h"
 
 namespace zavel::devserver {
-
-// Bits of the "ioption" mask of the info requests: which fields the reply carries. Each
-// field has a bit for files and one for folders; either asks for it.
-namespace mask {
-inline constexpr uint32_t kParent = 0x80, kParentDir = 0x400000;
-inline constexpr uint32_t kName = 0x100, kNameDir = 0x800000;
-inline constexpr uint32_t kSize = 0x200, kSizeDir = 0x1000000;
-inline constexpr uint32_t kTotal = 0x400;
-inline constexpr uint32_t kTime = 0x800, kTimeDir = 0x8000000;
-inline constexpr uint32_t kExpiry = 0x1000, kExpiryDir = 0x10000000;
-inline constexpr uint32_t kDownloads = 0x2000;
-inline constexpr uint32_t kKind = 0x4000, kKindDir = 0x20000000;
-inline constexpr uint32_t kDescription = 0x8000, kDescriptionDir = 0x40000000;
-inline constexpr uint32_t kClub = 0x10000, kClubDir = 0x80000000;
-inline constexpr uint32_t kFileCount = 0x2000000;
-inline constexpr uint32_t kFolderCount = 0x4000000;
-inline constexpr uint32_t kOutsideHost = 0x20000;
-inline constexpr uint32_t kInsideHost = 0x40000;
-inline constexpr uint32_t kStoragePath = 0x80000;
-inline constexpr uint32_t kOwner = 0x100000;
-// A listing holds files when one of these is set, folders when one of the next is.
-inline constexpr uint32_t kListFiles = 0x4040;
-inline constexpr uint32_t kListFolders = 0x20200000;
-}  // namespace mask
 
 // Seconds between upload progress reports that "uploadstart" asks clients for.
 inline constexpr uint32_t kNotifySeconds = 1;
