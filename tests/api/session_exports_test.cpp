@@ -8,75 +8,68 @@
 
 #include "api/enumerations.h"
 #include "api/session_registry.h"
-#include "session/standard_session.h"
-#include "tests/session/wire_text.h"
-#include "tests/support/fake_server.h"
-#include "zavelsdk.h"
+#include "club/octa_session.h"
+#include "tests/api/api_test_support.h"
 
 namespace zavel {
 namespace {
 
 using testing::FakeServer;
 using testing::okReply;
+using testing::openOn;
+using testing::reply;
+using testing::signOnReply;
 using testing::wireText;
 
-constexpr int32_t kTimeout = 10000;
+using Signed = testing::ExportSession;
 
-ParamRecord signOnReply() {
-  ParamRecord r = okReply();
-  r.setString("path", "/home/alice");
-  return r;
-}
-
-ZavelSession* open(const FakeServer& server, const char* password = "") {
-  return zavel_CreateSession("127.0.0.1", server.port(), "alice", password, kTimeout);
-}
-
-// A session on a fake server that signs it on and then answers the given replies in turn.
-class Signed : public ::testing::Test {
- protected:
-  void start(const std::vector<ParamRecord>& replies) {
-    server_.answer(signOnReply());
-    for (const ParamRecord& r : replies) server_.answer(r);
-    server_.start();
-    session_ = open(server_);
-    ASSERT_NE(session_, nullptr);
-  }
-  void TearDown() override { zavel_DestroySession(session_); }
-
-  FakeServer server_;
-  ZavelSession* session_ = nullptr;
-};
-
+// Every handle-taking export, the R family too, gives its failure value on a handle that is
+// no session's, and the R family refuses club-disk sessions, before anything is sent.
 TEST(SessionExports, BadHandlesGiveTheFailureValueAnd24002) {
   FakeServer server;
   server.answer(signOnReply()).accept().answer(signOnReply()).start();
-  ZavelSession* destroyed = open(server);
+  ZavelSession* destroyed = openOn(server);
   ASSERT_NE(destroyed, nullptr);
-  ZavelSession* alive = open(server);  // another session stays alive throughout
+  ZavelSession* alive = openOn(server);  // another session stays alive throughout
   ASSERT_NE(alive, nullptr);
   zavel_DestroySession(destroyed);
   ASSERT_TRUE(server.waitDone());
+  // A club-disk session (kind 1): it sends nothing until its first operation.
+  ZavelSession* club =
+      sessionRegistry().add(std::make_unique<OctaSession>("club.example", 22222, 2000, 1, 7001, 0));
   int not_a_session = 0;
   const struct {
     const char* what;
     ZavelSession* handle;
-  } handles[] = {
-      {"null", nullptr},
-      {"destroyed", destroyed},
-      {"unknown", reinterpret_cast<ZavelSession*>(&not_a_session)},
-  };
-  // Every handle-taking export, reporting whether it gave exactly its failure value; what
-  // they would fill must stay as it was.
+    bool club;
+  } handles[] = {{"null", nullptr, false},
+                 {"destroyed", destroyed, false},
+                 {"unknown", reinterpret_cast<ZavelSession*>(&not_a_session), false},
+                 {"club disk", club, true}};
+  // Each reports whether it gave exactly its failure value; what they would fill must stay
+  // as it was.
   using H = ZavelSession*;
   DiskSpaceInfo space{7, 7, 7};
   char buffer[8] = "intact";
-  int32_t access = 3, write = 4, count = -3;
+  int32_t access = 3, write = 4, count = -3, is = 4;
   ServerInfo info{};
-  const struct {
-    const char* name;
-    std::function<bool(ZavelSession*)> failsWithItsValue;
-  } exports[] = {
+  RStatRecord st{};
+  st.st_size = 77;
+  uint32_t mask = 5;
+  int64_t size = 9;
+  // clang-format off
+  const struct { const char* name; std::function<bool(ZavelSession*)> failsWithItsValue;
+                 bool remote = false; } exports[] = {
+      {"ROpen", [](H h) { return ROpen("/f", 0, h) == nullptr; }, true},
+      {"ROpenDir", [](H h) { return ROpenDir("/d", h) == nullptr; }, true},
+      {"RFopen", [](H h) { return RFopen("/f", "r", h) == nullptr; }, true},
+      {"RStat", [&](H h) { return RStat("/f", &st, h) == 0 && st.st_size == 77; }, true},
+      {"RChgrp", [](H h) { return RChgrp("/f", 2, h) == 0; }, true},
+      {"RReadlink",
+       [&](H h) { return !RReadlink("/l", buffer, 8, h) && !strcmp(buffer, "intact"); }, true},
+      {"RUmask", [&](H h) { return RUmask(0, &mask, h) == 0 && mask == 5; }, true},
+      {"RFilesize", [&](H h) { return RFilesize("/f", &size, h) == 0 && size == 9; }, true},
+      {"RIs_link", [&](H h) { return RIs_link("/f", &is, h) == 0 && is == 4; }, true},
       {"DuplicateSession", [](H h) { return zavel_DuplicateSession(h) == nullptr; }},
       {"SetSessionTimeout", [](H h) { return zavel_SetSessionTimeout(h, 5), true; }},
       {"IsOCTASession", [](H h) { return zavel_IsOCTASession(h) == 0; }},
@@ -104,14 +97,16 @@ TEST(SessionExports, BadHandlesGiveTheFailureValueAnd24002) {
       {"OpenCmd", [](H h) { return zavel_OpenCmd("ls", h) == nullptr; }},
       {"DestroySession", [](H h) { return zavel_DestroySession(h), true; }},
   };
+  // clang-format on
   const size_t live = sessionRegistry().size();
   for (const auto& h : handles) {
     for (const auto& e : exports) {
+      if (h.club && !e.remote) continue;
       zavel_SetLastError(0);
       zavel_SetLastErrStr("before");
       EXPECT_TRUE(e.failsWithItsValue(h.handle)) << e.name << " with a " << h.what << " handle";
-      EXPECT_EQ(zavel_GetLastError(), 24002) << e.name << " with a " << h.what << " handle";
-      EXPECT_STREQ(zavel_GetLastErrStr(), "before") << e.name;
+      EXPECT_EQ(zavel_GetLastError(), h.club ? 24004 : 24002) << e.name << " with " << h.what;
+      EXPECT_STREQ(zavel_GetLastErrStr(), "before") << e.name << " with " << h.what;
     }
   }
   EXPECT_TRUE(space.block == 7 && space.free == 7 && space.total == 7);
@@ -123,14 +118,14 @@ TEST(SessionExports, BadHandlesGiveTheFailureValueAnd24002) {
   EXPECT_EQ(server.requests().size(), 2u);
   EXPECT_STREQ(zavel_GetSessionPath(alive), "/home/alice");
   zavel_DestroySession(alive);
+  zavel_DestroySession(club);
 }
 
 TEST(SessionExports, RefusedSignOnRegistersNothing) {
   FakeServer server;
   server.answer(okReply(22001, "wrong id")).start();
   const size_t before = sessionRegistry().size();
-  EXPECT_EQ(open(server), nullptr);
-  EXPECT_EQ(zavel_GetLastError(), 22001);
+  EXPECT_RESULT(openOn(server), nullptr, 22001);
   EXPECT_STREQ(zavel_GetLastErrStr(), "wrong id");
   EXPECT_EQ(sessionRegistry().size(), before);
 }
@@ -138,7 +133,7 @@ TEST(SessionExports, RefusedSignOnRegistersNothing) {
 TEST(SessionExports, DuplicateSignsOnAnewWithTheCurrentTimeout) {
   FakeServer server;
   server.answer(signOnReply()).accept().answer(signOnReply()).start();
-  ZavelSession* first = open(server, "pw");
+  ZavelSession* first = openOn(server, "pw");
   ASSERT_NE(first, nullptr);
   zavel_SetSessionTimeout(first, 4321);
   ZavelSession* copy = zavel_DuplicateSession(first);
@@ -160,12 +155,9 @@ TEST_F(Signed, MakeFolder2CopiesOnlyAPathThatFits) {
   const char* made = "/a/New";  // 6 bytes and a NUL
   const struct {
     uint32_t size;
-    int32_t result;
-    int32_t error;
+    int32_t result, error;
   } cases[] = {{16, 1, 0}, {7, 1, 0}, {6, 0, 24003}, {1, 0, 24003}, {0, 0, 24003}};
-  ParamRecord reply = okReply();
-  reply.setString("path", made);
-  start(std::vector<ParamRecord>(std::size(cases), reply));
+  startRecords(std::vector<ParamRecord>(std::size(cases), signOnReply(made)));
   for (const auto& c : cases) {
     char buffer[16];
     memset(buffer, '#', sizeof buffer);
@@ -181,25 +173,14 @@ TEST_F(Signed, MakeFolder2CopiesOnlyAPathThatFits) {
   }
 }
 
-ParamRecord listingReply() {
-  ParamRecord r = okReply();
-  r.setInt32("num", 2);
-  r.setString("p1", "docs");
-  r.setInt32("t1", 1);
-  r.setString("d1", "2004-05-06");
-  r.setString("p2", "big.iso");
-  r.setUInt64("s2", 5000000000ULL);
-  r.setString("d2", "2005-01-01");
-  return r;
-}
-
 TEST_F(Signed, ListingEntriesReadByIndexAndOutliveTheirSession) {
-  start({okReply(23006, "no folder"), listingReply()});
+  startRecords({okReply(23006, "no folder"),
+                reply("num:12=2 p1:30=docs t1:12=1 d1:30=2004-05-06 p2:30=big.iso "
+                      "s2:23=5000000000 d2:30=2005-01-01")});
   const size_t before = enumerationTable().size();
   int32_t count = 42;
-  EXPECT_EQ(zavel_OpenFileInfoEx("/nope", 63, 1, &count, 0, session_), nullptr);
+  EXPECT_RESULT(zavel_OpenFileInfoEx("/nope", 63, 1, &count, 0, session_), nullptr, 23006);
   EXPECT_EQ(count, 42);
-  EXPECT_EQ(zavel_GetLastError(), 23006);
   EXPECT_EQ(enumerationTable().size(), before);  // a failed listing opens nothing
 
   ZavelFileInfoList* list = zavel_OpenFileInfo("/", ZAVEL_INFO_ALL, 1, &count, session_);
@@ -209,54 +190,42 @@ TEST_F(Signed, ListingEntriesReadByIndexAndOutliveTheirSession) {
   session_ = nullptr;
 
   const ZavelFileInfo* docs = zavel_ReadFileInfo(list, 0);
-  ASSERT_NE(docs, nullptr);
-  EXPECT_STREQ(docs->name, "docs");
-  EXPECT_EQ(docs->type, ZAVEL_TYPE_FOLDER);
-  EXPECT_STREQ(docs->date, "2004-05-06");
-  EXPECT_EQ(docs->detail, nullptr);
   const ZavelFileInfo* big = zavel_ReadFileInfo(list, 1);
-  ASSERT_NE(big, nullptr);
+  ASSERT_TRUE(docs && big);
+  EXPECT_EQ(std::string(docs->name) + " " + docs->date + " " + std::to_string(docs->type),
+            "docs 2004-05-06 " + std::to_string(ZAVEL_TYPE_FOLDER));
+  EXPECT_EQ(docs->detail, nullptr);
+  EXPECT_STREQ(big->name, "big.iso");
   EXPECT_EQ(big->size, 5000000000LL);
   EXPECT_EQ(big->type, 0);
   // Reading again hands out a second record; the first stays valid.
   const ZavelFileInfo* again = zavel_ReadFileInfo(list, 0);
   ASSERT_NE(again, nullptr);
   EXPECT_NE(again, docs);
-  EXPECT_STREQ(again->name, docs->name);
   EXPECT_STREQ(docs->name, "docs");
 
   for (int32_t index : {-1, 2, INT32_MAX, INT32_MIN}) {
-    zavel_SetLastError(0);
-    EXPECT_EQ(zavel_ReadFileInfo(list, index), nullptr) << index;
-    EXPECT_EQ(zavel_GetLastError(), 24002) << index;
+    SCOPED_TRACE(index);
+    EXPECT_RESULT(zavel_ReadFileInfo(list, index), nullptr, 24002);
   }
   EXPECT_EQ(zavel_CloseFileInfo(list), 1);
-  zavel_SetLastError(0);
-  EXPECT_EQ(zavel_CloseFileInfo(list), 0);
-  EXPECT_EQ(zavel_GetLastError(), 24002);
-  zavel_SetLastError(0);
-  EXPECT_EQ(zavel_ReadFileInfo(list, 0), nullptr);
-  EXPECT_EQ(zavel_GetLastError(), 24002);
+  EXPECT_RESULT(zavel_CloseFileInfo(list), 0, 24002);
+  EXPECT_RESULT(zavel_ReadFileInfo(list, 0), nullptr, 24002);
   EXPECT_EQ(zavel_CloseFileInfo(nullptr), 0);
 }
 
 TEST_F(Signed, CommandResultTextLivesUntilClosed) {
-  ParamRecord reply = okReply();
-  reply.setInt32("retlen", 8);
+  ParamRecord result = reply("retlen:12=8");
   const char bytes[] = "first\0second";
-  reply.setBinary("result", bytes, sizeof bytes);
-  start({reply});
+  result.setBinary("result", bytes, sizeof bytes);
+  startRecords({result});
   const char* text = zavel_OpenCmd("uname", session_);
   ASSERT_NE(text, nullptr);
   EXPECT_STREQ(text, "first");
   EXPECT_EQ(zavel_GetCmd(text), text);
   EXPECT_EQ(zavel_CloseCmd(text), 1);
-  zavel_SetLastError(0);
-  EXPECT_EQ(zavel_GetCmd(text), nullptr);
-  EXPECT_EQ(zavel_GetLastError(), 24002);
-  zavel_SetLastError(0);
-  EXPECT_EQ(zavel_CloseCmd(text), 0);
-  EXPECT_EQ(zavel_GetLastError(), 24002);
+  EXPECT_RESULT(zavel_GetCmd(text), nullptr, 24002);
+  EXPECT_RESULT(zavel_CloseCmd(text), 0, 24002);
   const char never[] = "not ours";
   EXPECT_EQ(zavel_CloseCmd(never), 0);
   EXPECT_EQ(zavel_CloseCmd(nullptr), 0);

@@ -1,33 +1,120 @@
 // zavel-cli end to end: the program itself, run as a child process against an in-process
 // zavel-devserver on real folders. Not on a terminal, so it prints nothing but errors.
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <openssl/evp.h>
 #include <signal.h>
-#include <sys/socket.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "tests/cli/cli_process.h"
-#include "tests/cli/gated_relay.h"
 #include "tests/support/devserver_fixture.h"
+#include "tests/support/tcp_relay.h"
+
+extern char** environ;
 
 namespace zavel {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::CliProcess;
-using testing::CliResult;
 using testing::DevServerFixture;
-using testing::DevServerFixtureOptions;
-using testing::GatedRelay;
-using testing::runCli;
+using Clock = std::chrono::steady_clock;
+using Env = std::map<std::string, std::string>;
+
+std::string readAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The program as a child process with input from /dev/null (so it is not on a terminal),
+// output into memory files and every wait bounded. Its environment is this process's
+// without the ZAVEL_ variables, plus env.
+class CliProcess {
+ public:
+  CliProcess(std::vector<std::string> args, const Env& env) {
+    args.insert(args.begin(), ZAVEL_CLI_PATH);
+    std::vector<std::string> vars;
+    for (char** e = environ; *e != nullptr; ++e)
+      if (std::strncmp(*e, "ZAVEL_", 6) != 0) vars.push_back(*e);
+    for (const auto& [name, value] : env) vars.push_back(name + "=" + value);
+    std::vector<char*> argv, envp;
+    for (std::string& a : args) argv.push_back(a.data());
+    for (std::string& v : vars) envp.push_back(v.data());
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t io;
+    ::posix_spawn_file_actions_init(&io);
+    ::posix_spawn_file_actions_addopen(&io, 0, "/dev/null", O_RDONLY, 0);
+    ::posix_spawn_file_actions_adddup2(&io, out_, 1);
+    ::posix_spawn_file_actions_adddup2(&io, err_, 2);
+    const int failed = ::posix_spawn(&pid_, argv[0], &io, nullptr, argv.data(), envp.data());
+    ::posix_spawn_file_actions_destroy(&io);
+    if (failed != 0) throw std::runtime_error("cannot start zavel-cli");
+  }
+  ~CliProcess() {
+    if (pid_ > 0) ::kill(pid_, SIGKILL);
+    if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+    ::close(out_);
+    ::close(err_);
+  }
+
+  // Whether text shows up on standard error before the time is up.
+  bool waitForError(const std::string& text, std::chrono::milliseconds limit) {
+    return until([&] { return err().find(text) != std::string::npos; }, limit);
+  }
+  // The exit status, or -1 when the program ended by a signal or did not end in time (it
+  // is killed then).
+  int wait(std::chrono::milliseconds limit = std::chrono::seconds(120)) {
+    int status = 0;
+    if (!until([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, limit)) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, &status, 0);
+    }
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  void signal(int number) const { ::kill(pid_, number); }
+
+  // All the program wrote so far, read through a file description of its own.
+  std::string out() const { return readAll("/proc/self/fd/" + std::to_string(out_)); }
+  std::string err() const { return readAll("/proc/self/fd/" + std::to_string(err_)); }
+
+ private:
+  // Polls every 10 ms until done() holds or the time is up; whether it held.
+  static bool until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    for (const auto deadline = Clock::now() + limit; !done();) {
+      if (Clock::now() >= deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+  }
+  const int out_ = ::memfd_create("zavel-cli-out", MFD_CLOEXEC);
+  const int err_ = ::memfd_create("zavel-cli-err", MFD_CLOEXEC);
+  pid_t pid_ = -1;
+};
+
+struct CliResult {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+CliResult runCli(const std::vector<std::string>& args, const Env& env = {}) {
+  CliProcess process(args, env);
+  const int status = process.wait();
+  return CliResult{status, process.out(), process.err()};
+}
 
 void writeRandom(const fs::path& path, size_t size, uint32_t seed) {
   std::mt19937 random(seed);
@@ -36,51 +123,51 @@ void writeRandom(const fs::path& path, size_t size, uint32_t seed) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-std::string readAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+std::string digest(const fs::path& path) {
+  return std::to_string(std::hash<std::string>{}(readAll(path)));
 }
 
-std::string sha256(const fs::path& path) {
-  const std::string bytes = readAll(path);
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
-  return std::string(reinterpret_cast<char*>(digest), length);
-}
-
-// Every file below root by relative name with its digest; folders with an empty digest.
+// Every item below root by relative name: a digest of a file's bytes, "/" for a folder.
 std::map<std::string, std::string> digests(const fs::path& root) {
   std::map<std::string, std::string> out;
-  for (const auto& e : fs::recursive_directory_iterator(root)) {
-    const std::string name = fs::relative(e.path(), root).string();
-    out[name] = e.is_directory() ? "" : sha256(e.path());
-  }
+  for (const auto& e : fs::recursive_directory_iterator(root))
+    out[fs::relative(e.path(), root).string()] = e.is_directory() ? "/" : digest(e.path());
   return out;
+}
+
+void expectHas(const std::string& text, std::initializer_list<std::string> needles) {
+  for (const std::string& n : needles) EXPECT_NE(text.find(n), std::string::npos) << n << text;
 }
 
 class Cli : public ::testing::Test {
  protected:
-  explicit Cli(DevServerFixtureOptions options = {}) : server_(options) {
+  explicit Cli(testing::DevServerFixtureOptions options = {}) : server_(options) {
     std::string pattern = (fs::temp_directory_path() / "zavel-cli-e2e-XXXXXX").string();
     local_ = ::mkdtemp(pattern.data());
   }
   ~Cli() override { fs::remove_all(local_); }
 
-  std::vector<std::string> connection(uint16_t port) const {
-    return {"--host", server_.host(),         "--port", std::to_string(port),
-            "--user", DevServerFixture::kUser};
+  // args after the connection options of the test account's disk at port.
+  std::vector<std::string> personal(std::vector<std::string> args, uint16_t port = 0) const {
+    args.insert(args.begin(), {"--host", server_.host(), "--port",
+                               std::to_string(port != 0 ? port : server_.port()), "--user",
+                               DevServerFixture::kUser});
+    return args;
   }
-  // Runs a command on the test account's disk.
-  CliResult cli(std::vector<std::string> args, uint16_t port = 0) const {
-    std::vector<std::string> all = connection(port != 0 ? port : server_.port());
-    all.insert(all.end(), args.begin(), args.end());
-    return runCli(all, {{"ZAVEL_PASSWORD", DevServerFixture::kPassword}});
+  CliResult cli(const std::vector<std::string>& args) const {
+    return runCli(personal(args), password_);
   }
   fs::path disk(const std::string& relative) const { return server_.diskPath() / relative; }
+  // The output of a command that has to succeed with nothing on standard error.
+  static std::string ok(const CliResult& r) {
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    return r.out;
+  }
 
   DevServerFixture server_;
   fs::path local_;
+  const Env password_ = {{"ZAVEL_PASSWORD", DevServerFixture::kPassword}};
 };
 
 TEST_F(Cli, AFolderGoesUpAndComesBackWithIdenticalDigests) {
@@ -92,33 +179,25 @@ TEST_F(Cli, AFolderGoesUpAndComesBackWithIdenticalDigests) {
   writeRandom(tree / "2004/exactly-one-step", 65536 * 2, 3);
   std::ofstream(tree / "2004/empty.txt").close();
 
-  const CliResult up = cli({"put", tree.string()});
-  ASSERT_EQ(up.status, 0) << up.err;
-  EXPECT_EQ(up.out, "");
-  EXPECT_EQ(up.err, "");  // not on a terminal: nothing but errors
+  EXPECT_EQ(ok(cli({"put", tree.string()})), "");  // not on a terminal: nothing but errors
   EXPECT_EQ(digests(disk("사진 모음")), digests(tree));
-
-  const CliResult down = cli({"get", "사진 모음", (local_ / "back").string()});
-  ASSERT_EQ(down.status, 0) << down.err;
-  EXPECT_EQ(down.err, "");
+  EXPECT_EQ(ok(cli({"get", "사진 모음", (local_ / "back").string()})), "");
   EXPECT_EQ(digests(local_ / "back"), digests(tree));
-  EXPECT_TRUE(fs::is_directory(local_ / "back/빈 폴더"));
 }
 
 TEST_F(Cli, AGetStoppedByCtrlCLeavesAPartialFileThatResumeCompletes) {
   constexpr size_t kSize = 6u << 20;
   writeRandom(disk("movie.bin"), kSize, 4);
   // The relay holds the server's bytes after 2 MiB, so the download stands still there.
-  GatedRelay relay(server_.port(), 2u << 20);
+  testing::TcpRelay relay(server_.host(), server_.port());
+  relay.gateNextAfter(2u << 20);
   const fs::path target = local_ / "movie.bin";
-  std::vector<std::string> args = connection(relay.port());
-  args.insert(args.end(), {"get", "movie.bin", target.string()});
-  CliProcess first(args, {{"ZAVEL_PASSWORD", DevServerFixture::kPassword}});
-  ASSERT_TRUE(relay.waitUntilHeld(std::chrono::seconds(60)));
+  CliProcess first(personal({"get", "movie.bin", target.string()}, relay.port()), password_);
+  ASSERT_TRUE(relay.waitUntilHolding(std::chrono::seconds(60)));
 
   first.signal(SIGINT);
   ASSERT_TRUE(first.waitForError("interrupted", std::chrono::seconds(60))) << first.err();
-  relay.open();  // the next step sees the cancel flag
+  relay.release();  // the next step sees the cancel flag
   EXPECT_EQ(first.wait(), 130) << first.err();
   EXPECT_NE(first.err().find("--resume"), std::string::npos) << first.err();
   const uint64_t partial = fs::file_size(target);
@@ -126,111 +205,95 @@ TEST_F(Cli, AGetStoppedByCtrlCLeavesAPartialFileThatResumeCompletes) {
   EXPECT_LT(partial, kSize);
   EXPECT_EQ(readAll(target), readAll(disk("movie.bin")).substr(0, partial));
 
-  const CliResult again = cli({"get", "--resume", "movie.bin", target.string()});
-  EXPECT_EQ(again.status, 0) << again.err;
-  EXPECT_EQ(sha256(target), sha256(disk("movie.bin")));
+  ok(cli({"get", "--resume", "movie.bin", target.string()}));
+  EXPECT_EQ(digest(target), digest(disk("movie.bin")));
 }
 
 TEST_F(Cli, EachConflictOptionDoesWhatItSaysOnGetAndPut) {
-  writeRandom(disk("remote.bin"), 200000, 5);
-  const std::string remote = readAll(disk("remote.bin"));
+  writeRandom(local_ / "source", 200000, 5);
+  const std::string source = readAll(local_ / "source"), part = source.substr(0, 1000);
   const std::string other(1000, 'x');
   const struct {
+    bool put;
     const char* option;    // "" for none
-    std::string existing;  // the local target before the get
+    std::string existing;  // the target before
     int status;
-    std::string after;    // the local target after it
+    std::string after;    // the target after
     const char* message;  // in the error output, "" for none
   } cases[] = {
-      {"--resume", remote.substr(0, 70000), 0, remote, ""},
-      {"--resume", remote, 0, remote, ""},  // complete already: left alone
-      {"--resume", remote + "tail", 1, remote + "tail", "larger than the source"},
-      {"--overwrite", other, 0, remote, ""},
-      {"--overwrite", remote + "tail", 0, remote, ""},
-      {"--skip", other, 0, other, ""},
-      {"", other, 1, other, "exists (choose --resume, --overwrite or --skip)"},
+      {false, "--resume", source.substr(0, 70000), 0, source, ""},
+      {false, "--resume", source, 0, source, ""},  // complete already: left alone
+      {false, "--resume", source + "tail", 1, source + "tail", "larger than the source"},
+      {false, "--overwrite", other, 0, source, ""},
+      {false, "--overwrite", source + "tail", 0, source, ""},
+      {false, "--skip", other, 0, other, ""},
+      {false, "", other, 1, other, "exists (choose --resume, --overwrite or --skip)"},
+      {true, "", part, 1, part, "f.bin: exists"},
+      {true, "--skip", part, 0, part, ""},
+      {true, "--resume", part, 0, source, ""},
+      {true, "--resume", source + "tail", 1, source + "tail", "larger than the source"},
+      {true, "--overwrite", other, 0, source, ""},
   };
   for (const auto& c : cases) {
-    const fs::path target = local_ / "local.bin";
-    std::ofstream(target, std::ios::binary | std::ios::trunc) << c.existing;
-    std::vector<std::string> args = {"get", "remote.bin", target.string()};
+    SCOPED_TRACE(std::string(c.put ? "put " : "get ") + c.option + " over " +
+                 std::to_string(c.existing.size()));
+    const fs::path from = c.put ? local_ / "f.bin" : disk("f.bin");
+    const fs::path to = c.put ? disk("f.bin") : local_ / "f.bin";
+    std::ofstream(from, std::ios::binary | std::ios::trunc) << source;
+    std::ofstream(to, std::ios::binary | std::ios::trunc) << c.existing;
+    std::vector<std::string> args = {"put", from.string()};
+    if (!c.put) args = {"get", "f.bin", to.string()};
     if (*c.option != '\0') args.insert(args.begin() + 1, c.option);
     const CliResult r = cli(args);
-    EXPECT_EQ(r.status, c.status) << c.option << " " << c.existing.size() << ": " << r.err;
-    EXPECT_TRUE(readAll(target) == c.after) << c.option << " " << c.existing.size();
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_TRUE(readAll(to) == c.after);
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
   }
-
-  // The same decisions on the disk's side.
-  const fs::path source = local_ / "up.bin";
-  std::ofstream(source, std::ios::binary) << remote;
-  std::ofstream(disk("up.bin"), std::ios::binary) << remote.substr(0, 1000);
-  const CliResult refused = cli({"put", source.string()});
-  EXPECT_EQ(refused.status, 1);
-  EXPECT_NE(refused.err.find("up.bin: exists"), std::string::npos) << refused.err;
-  EXPECT_EQ(cli({"put", "--skip", source.string()}).status, 0);
-  EXPECT_EQ(fs::file_size(disk("up.bin")), 1000u);
-  EXPECT_EQ(cli({"put", "--resume", source.string()}).status, 0);
-  EXPECT_EQ(sha256(disk("up.bin")), sha256(source));
-  std::ofstream(disk("up.bin"), std::ios::binary | std::ios::trunc) << other;
-  EXPECT_EQ(cli({"put", "--overwrite", source.string()}).status, 0);
-  EXPECT_EQ(sha256(disk("up.bin")), sha256(source));
-}
-
-// A loopback port with nothing listening on it.
-uint16_t closedPort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof a;
-  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &length);
-  ::close(s);
-  return ntohs(a.sin_port);
 }
 
 TEST_F(Cli, FailuresExitNonZeroWithTheLibrarysMessageAndNumber) {
-  const std::string port = std::to_string(server_.port()), gone = (local_ / "missing").string();
+  const std::string here = local_.string(), gone = (local_ / "missing").string();
+  // The port of a relay that is gone already: nothing listens there.
+  const std::string closed = std::to_string(testing::TcpRelay(server_.host(), 1).port());
   const std::string not_found = "file or directory not exist (23006)";
+  const char* secret = DevServerFixture::kPassword;
   const struct {
     std::vector<std::string> args;  // after --host and --port of the server
     const char* password;           // nullptr: none given
     int status;
     std::string message;
   } cases[] = {
-      {{"--user", "nobody", "ls"}, "secret", 1, "wrong id (22001)"},
+      {{"--user", "nobody", "ls"}, secret, 1, "wrong id (22001)"},
       {{"--user", "tester", "df"}, "wrong", 1, "wrong passwd (22002)"},
       // The connection options may also follow the command.
-      {{"ls", "missing", "--user", "tester"}, "secret", 1, "zavel-cli: ls: missing: " + not_found},
-      {{"--user", "tester", "get", "missing", local_.string()},
-       "secret",
-       1,
-       "/tester/missing: " + not_found},
-      {{"--user", "tester", "stat", "missing"}, "secret", 1, not_found},
-      {{"--user", "tester", "cat", "missing"}, "secret", 1, not_found},
-      {{"--user", "tester", "rm", "missing"}, "secret", 1, not_found},
-      {{"--user", "tester", "put", gone}, "secret", 1, "no such file or folder"},
+      {{"ls", "missing", "--user", "tester"}, secret, 1, "zavel-cli: ls: missing: " + not_found},
+      {{"--user", "tester", "get", "missing", here}, secret, 1, "/tester/missing: " + not_found},
+      {{"--user", "tester", "stat", "missing"}, secret, 1, not_found},
+      {{"--user", "tester", "cat", "missing"}, secret, 1, not_found},
+      {{"--user", "tester", "rm", "missing"}, secret, 1, not_found},
+      {{"--user", "tester", "put", gone}, secret, 1, "no such file or folder"},
+      {{"--port", closed, "--user", "tester", "ls"}, secret, 1, "connect fail (21001)"},
       {{"ls"}, nullptr, 2, "needs --host and --user"},
       {{"--user", "tester"}, nullptr, 2, "subcommand"},
-  };
-  auto check = [](const CliResult& r, int status, const std::string& message) {
-    EXPECT_EQ(r.status, status) << message << ": " << r.err;
-    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
-    EXPECT_EQ(r.out, "") << message;
+      {{"--user", "tester", "mv", "a"}, nullptr, 2, "a source and a destination are needed"},
+      {{"--user", "tester", "get", "--resume", "--skip", "a"}, nullptr, 2, "excludes"},
+      {{"--port", "0", "--user", "tester", "ls"}, nullptr, 2, "--port: Value 0 not in range"},
+      {{"--club", "7", "ls"}, nullptr, 2, "--club needs --list-server HOST:PORT"},
+      {{"--club", "7", "--list-server", "127.0.0.1:0", "ls"}, nullptr, 2, "HOST:PORT"},
+      {{"--club", "7", "--list-server", "127.0.0.1:65536", "ls"}, nullptr, 2, "HOST:PORT"},
+      {{"--club", "7", "--list-server", ":9553", "ls"}, nullptr, 2, "HOST:PORT"},
+      {{"--club", "7", "--list-server", "127.0.0.1:", "ls"}, nullptr, 2, "HOST:PORT"},
   };
   for (const auto& c : cases) {
-    std::vector<std::string> args = {"--host", server_.host(), "--port", port};
+    SCOPED_TRACE(c.message);
+    std::vector<std::string> args = {"--host", server_.host(), "--port",
+                                     std::to_string(server_.port())};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    std::map<std::string, std::string> env;
-    if (c.password) env["ZAVEL_PASSWORD"] = c.password;
-    check(runCli(args, env), c.status, c.message);
+    const CliResult r = runCli(args, c.password ? Env{{"ZAVEL_PASSWORD", c.password}} : Env{});
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
   }
-  check(runCli({"--host", "127.0.0.1", "--port", std::to_string(closedPort()), "--user", "tester",
-                "ls"},
-               {{"ZAVEL_PASSWORD", "secret"}}),
-        1, "connect fail (21001)");
-  check(runCli({"--club", "7", "ls"}), 2, "--list-server");
 }
 
 TEST_F(Cli, FileCommandsWorkOnTheDiskAndListingsShowIt) {
@@ -243,30 +306,17 @@ TEST_F(Cli, FileCommandsWorkOnTheDiskAndListingsShowIt) {
   EXPECT_EQ(readAll(disk("more/b.txt")), "hello");
   EXPECT_FALSE(fs::exists(disk("a.txt")));
 
-  const CliResult ls = cli({"ls", "-R"});
-  ASSERT_EQ(ls.status, 0) << ls.err;
-  EXPECT_NE(ls.out.find("/tester:\n"), std::string::npos) << ls.out;
-  EXPECT_NE(ls.out.find("docs/\n"), std::string::npos) << ls.out;
-  EXPECT_NE(ls.out.find("/tester/docs:\n"), std::string::npos) << ls.out;
-  EXPECT_NE(ls.out.find("5  "), std::string::npos) << ls.out;
-  EXPECT_NE(ls.out.find("  c.txt\n"), std::string::npos) << ls.out;
-
-  const CliResult stat = cli({"stat", "more/b.txt"});
-  EXPECT_NE(stat.out.find("type         file\nsize         5 bytes"), std::string::npos)
-      << stat.out;
+  expectHas(ok(cli({"ls", "-R"})),
+            {"/tester:\n", "docs/\n", "/tester/docs:\n", "5  ", "  c.txt\n"});
+  expectHas(ok(cli({"stat", "more/b.txt"})), {"type         file\nsize         5 bytes"});
 
   writeRandom(disk("docs/bytes.bin"), 100000, 6);
-  const CliResult cat = cli({"cat", "docs/bytes.bin"});
-  EXPECT_EQ(cat.status, 0) << cat.err;
-  EXPECT_TRUE(cat.out == readAll(disk("docs/bytes.bin")));
-
-  const CliResult df = cli({"df"});
-  EXPECT_EQ(df.status, 0) << df.err;
-  EXPECT_NE(df.out.find("size  1.0 GiB  (1073741824 bytes)"), std::string::npos) << df.out;
+  EXPECT_TRUE(ok(cli({"cat", "docs/bytes.bin"})) == readAll(disk("docs/bytes.bin")));
+  expectHas(ok(cli({"df"})), {"size  1.0 GiB  (1073741824 bytes)"});
 
   const CliResult folder = cli({"rm", "docs"});
   EXPECT_EQ(folder.status, 1);
-  EXPECT_NE(folder.err.find("is a folder"), std::string::npos) << folder.err;
+  expectHas(folder.err, {"is a folder"});
   EXPECT_TRUE(fs::exists(disk("docs/c.txt")));
   EXPECT_EQ(cli({"rm", "-r", "docs", "more/b.txt"}).status, 0);
   EXPECT_FALSE(fs::exists(disk("docs")));
@@ -278,13 +328,11 @@ TEST_F(Cli, FileCommandsWorkOnTheDiskAndListingsShowIt) {
 // The club disk: its file server has to be on port 9553, on a loopback address of its own.
 class ClubCli : public Cli {
  protected:
-  ClubCli() : Cli(DevServerFixtureOptions{.club_file_port = true}) {}
+  ClubCli() : Cli({.club_file_port = true}) {}
   CliResult club(std::vector<std::string> args) const {
-    std::vector<std::string> all = {"--club", std::to_string(DevServerFixture::kClub),
-                                    "--list-server",
-                                    server_.host() + ":" + std::to_string(server_.listPort())};
-    all.insert(all.end(), args.begin(), args.end());
-    return runCli(all);
+    args.insert(args.begin(), {"--club", std::to_string(DevServerFixture::kClub), "--list-server",
+                               server_.host() + ":" + std::to_string(server_.listPort())});
+    return runCli(args);
   }
 };
 
@@ -293,28 +341,19 @@ TEST_F(ClubCli, ItemsAreReachedByPathOrByKeyAndFoldersRoundTrip) {
   fs::create_directories(tree / "inner");
   writeRandom(tree / "one.bin", 150000, 7);
   writeRandom(tree / "inner/two.bin", 1000, 8);
-  const CliResult up = club({"put", tree.string(), "/octa"});
-  ASSERT_EQ(up.status, 0) << up.err;
+  ASSERT_EQ(ok(club({"put", tree.string(), "/octa"})), "");
 
-  const CliResult ls = club({"ls", "/octa/club-up"});
-  ASSERT_EQ(ls.status, 0) << ls.err;
-  EXPECT_NE(ls.out.find("inner/"), std::string::npos) << ls.out;
   // The key of inner/ as the listing shows it: "<N@>  inner/".
-  const size_t at = ls.out.find("@>  inner/");
-  ASSERT_NE(at, std::string::npos) << ls.out;
-  const size_t open = ls.out.rfind('<', at);
-  const std::string key = ls.out.substr(open, at + 2 - open);
+  const std::string ls = ok(club({"ls", "/octa/club-up"}));
+  const size_t at = ls.find("@>  inner/"), open = ls.rfind('<', at);
+  ASSERT_NE(at, std::string::npos) << ls;
+  const std::string key = ls.substr(open, at + 2 - open);
 
-  const CliResult by_key = club({"get", key, (local_ / "by-key").string()});
-  ASSERT_EQ(by_key.status, 0) << by_key.err;
+  ok(club({"get", key, (local_ / "by-key").string()}));
   EXPECT_EQ(digests(local_ / "by-key"), digests(tree / "inner"));
-  const CliResult by_path = club({"get", "/octa/club-up", (local_ / "by-path").string()});
-  ASSERT_EQ(by_path.status, 0) << by_path.err;
+  ok(club({"get", "/octa/club-up", (local_ / "by-path").string()}));
   EXPECT_EQ(digests(local_ / "by-path"), digests(tree));
-
-  const CliResult df = club({"df"});
-  EXPECT_EQ(df.status, 0) << df.err;
-  EXPECT_NE(df.out.find("used"), std::string::npos);
+  expectHas(ok(club({"df"})), {"used"});
 }
 
 }  // namespace

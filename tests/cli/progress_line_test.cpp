@@ -8,23 +8,23 @@
 namespace zavel::cli {
 namespace {
 
-TEST(ProgressLine, WidthCountsWideCharactersTwice) {
-  EXPECT_EQ(displayWidth("abc"), 3u);
-  EXPECT_EQ(displayWidth("사진"), 4u);
-  EXPECT_EQ(displayWidth("사진/a.jpg"), 10u);
-  EXPECT_EQ(displayWidth("\xff\xfe"), 2u);  // malformed bytes: one column each
-}
-
+// Wide characters take two columns, malformed bytes one each.
 TEST(ProgressLine, FitLeftKeepsTheEndOfALongNameAndPadsToTheWidth) {
   const struct {
     const char* text;
     size_t width;
     const char* fitted;
   } cases[] = {
+      {"abc", 3, "abc"},
+      {"사진", 4, "사진"},
+      {"사진/a.jpg", 10, "사진/a.jpg"},
+      {"\xff\xfe", 2, "\xff\xfe"},
       {"a.txt", 8, "a.txt   "},
       {"folder/a.txt", 8, "…r/a.txt"},
       {"사진/바다.jpg", 8, "…다.jpg "},  // a wide character never gets cut in half
       {"사진/바다.jpg", 9, "…바다.jpg"},
+      {"abcd", 3, "…cd"},  // one column too many
+      {"", 3, "   "},
       {"abc", 1, "…"},
       {"abc", 0, ""},
   };
@@ -35,42 +35,45 @@ TEST(ProgressLine, FitLeftKeepsTheEndOfALongNameAndPadsToTheWidth) {
   }
 }
 
-TEST(ProgressLine, SpeedAndTimeLeftCountOnlyThisRunsBytes) {
-  // Resumed at 1 MiB; 2 MiB more in 2 s: 1 MiB/s, 1 MiB to go.
-  const ProgressState resumed{1u << 20, 3u << 20, 4u << 20, 2000};
-  const std::string line = formatProgressLine("", "movie.bin", resumed, 100);
-  EXPECT_NE(line.find("3.0 MiB / 4.0 MiB"), std::string::npos) << line;
-  EXPECT_NE(line.find(" 75%"), std::string::npos) << line;
-  EXPECT_NE(line.find("1.0 MiB/s"), std::string::npos) << line;
-  EXPECT_NE(line.find("0:01 left"), std::string::npos) << line;
-  EXPECT_EQ(line.rfind("movie.bin", 0), 0u) << line;
-}
-
-TEST(ProgressLine, PercentIsTruncatedAndSafeAtTheExtremes) {
+// Each line starts with its first needle, holds the others and fills the width exactly.
+TEST(ProgressLine, ShowsBytesPercentSpeedAndTimeLeftInTheWidth) {
   const struct {
+    const char* prefix;
+    std::string name;
     ProgressState state;
-    const char* percent;
+    size_t width;
+    std::vector<std::string> needles;
   } cases[] = {
-      {{0, 1, 3, 10}, " 33%"},
-      {{0, 0, 0, 0}, "100%"},  // an empty file is done at once
-      {{0, UINT64_MAX / 2, UINT64_MAX, 10}, " 49%"},
-      {{0, 999, 1000, 10}, " 99%"},
+      // Resumed at 1 MiB; 2 MiB more in 2 s: 1 MiB/s, 1 MiB to go.
+      {"",
+       "movie.bin",
+       {1u << 20, 3u << 20, 4u << 20, 2000},
+       100,
+       {"movie.bin", "3.0 MiB / 4.0 MiB", " 75%", "1.0 MiB/s", "0:01 left"}},
+      // Percent is truncated and safe at the extremes.
+      {"", "f", {0, 1, 3, 10}, 120, {"f", " 33%"}},
+      {"", "f", {0, 0, 0, 0}, 120, {"f", "100%  --  0:00 left"}},  // an empty file is done at once
+      {"", "f", {0, UINT64_MAX / 2, UINT64_MAX, 10}, 120, {"f", " 49%"}},
+      {"", "f", {0, 999, 1000, 10}, 120, {"f", " 99%"}},
+      // Nothing moved yet: no speed and no guess at the time left.
+      {"", "f", {0, 0, 100, 0}, 120, {"f", "--  --:-- left"}},
+      // A long name is shortened to the terminal's width, the counter is not.
+      {"[12/345] ",
+       std::string(200, 'x') + "/끝.bin",
+       {0, 512, 1024, 100},
+       79,
+       {"[12/345] …x", "끝.bin"}},
   };
   for (const auto& c : cases) {
-    const std::string line = formatProgressLine("", "f", c.state, 120);
-    EXPECT_NE(line.find(c.percent), std::string::npos) << line;
+    const std::string line = formatProgressLine(c.prefix, c.name, c.state, c.width);
+    SCOPED_TRACE(line);
+    EXPECT_EQ(line.rfind(c.needles[0], 0), 0u);
+    for (const std::string& n : c.needles) EXPECT_NE(line.find(n), std::string::npos) << n;
+    EXPECT_EQ(displayWidth(line), c.width);
   }
-  // Nothing moved yet: no speed and no guess at the time left.
-  const std::string start = formatProgressLine("", "f", {0, 0, 100, 0}, 120);
-  EXPECT_NE(start.find("--  --:-- left"), std::string::npos) << start;
-}
-
-TEST(ProgressLine, ALongNameIsShortenedToTheTerminalWidthButTheCounterIsNot) {
-  const std::string name = std::string(200, 'x') + "/끝.bin";
-  const std::string line = formatProgressLine("[12/345] ", name, {0, 512, 1024, 100}, 79);
-  EXPECT_EQ(displayWidth(line), 79u) << line;
-  EXPECT_EQ(line.rfind("[12/345] …x", 0), 0u) << line;
-  EXPECT_NE(line.find("끝.bin"), std::string::npos);
+  // Too narrow a terminal: the name keeps 12 columns and the line gets wider.
+  EXPECT_EQ(formatProgressLine("", "abcdefghijklmnopqrstuvwxyz", {0, 0, 10, 0}, 20),
+            "…pqrstuvwxyz  0 B / 10 B    0%  --  --:-- left");
 }
 
 class MeterTest : public ::testing::Test {

@@ -11,21 +11,24 @@ namespace {
 TEST(RemotePath, TypedPathsResolveAgainstHomeAndNormalise) {
   const struct {
     const char* typed;
+    const char* home;
     const char* resolved;
   } cases[] = {
-      {"", "/demo"},
-      {"docs", "/demo/docs"},
-      {"docs//a/", "/demo/docs/a"},
-      {"/other//x/", "/other/x"},
-      {"/", "/"},
-      {"//", "/"},
-      {"<12@>", "<12@>"},
-      {"<12@>/new", "<12@>/new"},
+      {"", "/demo", "/demo"},
+      {"docs", "/demo", "/demo/docs"},
+      {"docs//a/", "/demo", "/demo/docs/a"},
+      {"/other//x/", "/demo", "/other/x"},
+      {"/", "/demo", "/"},
+      {"//", "/demo", "/"},
+      {"<12@>", "/demo", "<12@>"},
+      {"<12@>/new", "/demo", "<12@>/new"},
+      {"docs", "/", "/docs"},  // signed on at the root
+      {"", "/", "/"},
   };
-  for (const auto& c : cases) EXPECT_EQ(resolveRemote(c.typed, "/demo"), c.resolved) << c.typed;
+  for (const auto& c : cases) EXPECT_EQ(resolveRemote(c.typed, c.home), c.resolved) << c.typed;
 }
 
-TEST(RemotePath, ParentAndBaseName) {
+TEST(RemotePath, ParentBaseNameAndJoin) {
   const struct {
     const char* path;
     std::optional<std::string> parent;
@@ -39,9 +42,11 @@ TEST(RemotePath, ParentAndBaseName) {
     EXPECT_EQ(remoteParent(c.path), c.parent) << c.path;
     EXPECT_EQ(remoteBaseName(c.path), c.base) << c.path;
   }
-  EXPECT_EQ(joinRemote("/", "a"), "/a");
-  EXPECT_EQ(joinRemote("/a", "b"), "/a/b");
-  EXPECT_EQ(joinRemote("<7@>", "b"), "<7@>/b");
+  const struct {
+    const char* folder;
+    const char* joined;
+  } joins[] = {{"/", "/b"}, {"/a", "/a/b"}, {"/a/", "/a/b"}, {"<7@>", "<7@>/b"}, {"", "/b"}};
+  for (const auto& j : joins) EXPECT_EQ(joinRemote(j.folder, "b"), j.joined) << j.folder;
 }
 
 TEST(RemotePath, ChildOfAcceptsOnlyOneSafeNameBelowTheListedFolder) {
@@ -53,6 +58,7 @@ TEST(RemotePath, ChildOfAcceptsOnlyOneSafeNameBelowTheListedFolder) {
       {"/demo/docs", "/demo/docs/a.txt", "a.txt"},
       {"/demo/docs", "/demo/docs/사진 1.jpg", "사진 1.jpg"},
       {"/", "/a", "a"},
+      {"", "/a", "a"},
       {"/demo/docs", "/demo/docs", std::nullopt},     // the folder itself
       {"/demo/docs", "/demo/docs/", std::nullopt},    // no name
       {"/demo/docs", "/demo/docs/..", std::nullopt},  // climbs out
@@ -62,19 +68,26 @@ TEST(RemotePath, ChildOfAcceptsOnlyOneSafeNameBelowTheListedFolder) {
       {"/demo/docs", "/demo/docsx/a", std::nullopt},  // a sibling with a longer name
       {"/demo/docs", "/elsewhere/a", std::nullopt},
       {"/demo/docs", "a.txt", std::nullopt},  // not a path at all
+      {"/demo/docs", "", std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(childOf(c.listed, c.entry), c.child) << c.entry;
   EXPECT_FALSE(childOf("/d", std::string("/d/a\0b", 6)).has_value());
 }
 
 TEST(RemotePath, PrintableDefusesTerminalControls) {
-  EXPECT_EQ(printable("plain 사진.jpg"), "plain 사진.jpg");
-  EXPECT_EQ(printable("a\x1b]0;title\x07z"), "a?]0;title?z");
-  EXPECT_EQ(printable("line\nbreak\r"), "line?break?");
-  EXPECT_EQ(printable("c1 \xc2\x9b"
-                      "2J"),
-            "c1 ?2J");  // CSI as a C1 control
-  EXPECT_EQ(printable("\x7f"), "?");
+  const struct {
+    std::string text;
+    std::string shown;
+  } cases[] = {
+      {"plain 사진.jpg", "plain 사진.jpg"},
+      {"a\x1b]0;title\x07z", "a?]0;title?z"},
+      {"line\nbreak\r", "line?break?"},
+      {std::string("c1 \xc2\x9b") + "2J", "c1 ?2J"},  // CSI as a C1 control
+      {"\x7f", "?"},
+      {"", ""},
+      {"\xc2\xa0 and a cut \xc2", "\xc2\xa0 and a cut \xc2"},  // no C1 control: left alone
+  };
+  for (const auto& c : cases) EXPECT_EQ(printable(c.text), c.shown) << c.text;
 }
 
 TEST(RemotePath, ClubKeys) {
@@ -82,6 +95,7 @@ TEST(RemotePath, ClubKeys) {
   EXPECT_EQ(clubKey(4294967297, true), "<4294967297@>");
   EXPECT_TRUE(isClubKey("<3@>"));
   EXPECT_FALSE(isClubKey("/octa/<3@>"));
+  EXPECT_FALSE(isClubKey(""));
 }
 
 }  // namespace

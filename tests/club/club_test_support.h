@@ -10,6 +10,8 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,26 +25,19 @@ namespace zavel::testing {
 inline constexpr int32_t kTestClub = 4242;
 inline constexpr int32_t kTestTimeout = 10000;
 
-// A list-server reply that reports success, or failure with a code and text.
-inline ParamRecord listReply() {
-  ParamRecord r(kFlagScramble);
-  r.setInt32("result", 0);
-  return r;
+// A list-server reply: success with fields as rec() reads them ("name:type=value;..."), a
+// failure with its code and text, one entry as an info request's reply.
+inline ParamRecord listReply(const std::string& fields = "") {
+  return rec("result:12=0" + (fields.empty() ? "" : ";" + fields), ParamRecord(kFlagScramble));
 }
 inline ParamRecord listFailure(int32_t code, const char* text) {
-  ParamRecord r(kFlagScramble);
-  r.setInt32("result", 1);
-  r.setInt32("errorcode", code);
+  ParamRecord r =
+      rec("result:12=1;errorcode:12=" + std::to_string(code), ParamRecord(kFlagScramble));
   r.setString("errormsg", text);
   return r;
 }
-
-// One entry as an info request's reply.
 inline ParamRecord entryReply(int64_t index, int32_t kind) {
-  ParamRecord r = listReply();
-  r.setInt64("jidx", index);
-  r.setInt32("itype", kind);
-  return r;
+  return listReply("jidx:13=" + std::to_string(index) + ";itype:12=" + std::to_string(kind));
 }
 
 // Every request a fake server saw, one line each ("name:type=value ..."), once its script ran.
@@ -62,6 +57,11 @@ class ScriptedListServer {
   }
   void start() { server_.start(); }
   uint16_t port() const { return server_.port(); }
+  // Answers each reply in turn; a missing one reads the request and hangs up instead.
+  ScriptedListServer& script(const std::vector<std::optional<ParamRecord>>& replies) {
+    for (const auto& r : replies) r ? answer(*r) : (server_.accept().receive().close(), *this);
+    return *this;
+  }
   std::vector<std::string> requests() { return linesOf(server_); }
   int connections() const { return server_.connectionsAccepted(); }
 
@@ -108,8 +108,7 @@ inline void resetErrorState() {
   zavel_SetLastErrStr("");
 }
 
-// A port on which nothing listens any more.
-inline uint16_t closedPort() {
+inline uint16_t closedPort() {  // nothing listens there any more
   return FakeServer().port();
 }
 
@@ -163,4 +162,34 @@ inline std::string md5Hex(const std::string& bytes) {
   return hex;
 }
 
+// Sessions made through the exports, destroyed with their owner.
+struct SessionCloser {
+  void operator()(ZavelSession* s) const { zavel_DestroySession(s); }
+};
+using SessionPtr = std::unique_ptr<ZavelSession, SessionCloser>;
+
+// A transfer of [start, end) from source to destination: the texts must outlive it.
+inline TransferSpec transferSpec(const char* source, const char* destination, uint64_t start,
+                                 uint64_t end, int32_t truncate = 0) {
+  TransferSpec s{};
+  s.source = source;
+  s.destination = destination;
+  s.start = start;
+  s.end = end;
+  s.truncate = truncate;
+  return s;
+}
+
+inline std::string fileMd5(const std::string& name) {
+  return md5Hex(readFile(name));
+}
+
 }  // namespace zavel::testing
+
+// Clears the error state, makes the call and checks what it gave and the error it left.
+#define EXPECT_RESULT(call, value, error)              \
+  do {                                                 \
+    zavel_SetLastError(0);                             \
+    EXPECT_EQ(call, value) << #call;                   \
+    EXPECT_EQ(zavel_GetLastError(), (error)) << #call; \
+  } while (0)

@@ -48,135 +48,132 @@ void expectCalls(const std::vector<Call>& cases) {
   }
 }
 
+const std::string kDelFile = "_cmd:30=deletefile jfidx:13=",
+                  kDelDir = "_cmd:30=deletedir jdidx:13=";
+
 TEST(OctaSession, DeleteResolvesNamesButTakesIndexPathsAsTheyAre) {
+  // clang-format off
   expectCalls({
-      {CALL(deleteFile("<77@>", 1)), {listReply()}, {"_cmd:30=deletedir jdidx:13=77"}},
-      {CALL(deleteFile("<12>", 1)), {listReply()}, {"_cmd:30=deletefile jfidx:13=12"}},
-      {CALL(deleteFile("/octa/a/f", 1)),
-       {entryReply(5, 1), listReply()},
-       {byPath("/a/f"), "_cmd:30=deletefile jfidx:13=5"}},
-      {CALL(deleteFile("/a/d/", 1)),
-       {entryReply(4294967297, 2), listReply()},
-       {byPath("/a/d"), "_cmd:30=deletedir jdidx:13=4294967297"}},
+      {CALL(deleteFile("<77@>", 1)),     {listReply()},                   {kDelDir + "77"}},
+      {CALL(deleteFile("<12>", 1)),      {listReply()},                   {kDelFile + "12"}},
+      {CALL(deleteFile("/octa/a/f", 1)), {entryReply(5, 1), listReply()},
+       {byPath("/a/f"), kDelFile + "5"}},
+      {CALL(deleteFile("/a/d/", 1)),     {entryReply(4294967297, 2), listReply()},
+       {byPath("/a/d"), kDelDir + "4294967297"}},
   });
+  // clang-format on
 }
 
+// Index 0, no name, a name inside an index folder: nothing an index request can reach.
 TEST(OctaSession, UnusablePathsFailWithSixBeforeAnyRequest) {
   const std::function<bool(OctaSession&)> calls[] = {
-      CALL(deleteFile("<0>", 0)), CALL(deleteFile("abc", 0)), CALL(deleteFile(nullptr, 0)),
-      // A name inside an index folder is no entry an index request can reach.
-      CALL(deleteFile("<77@>/x", 0)), CALL(makeFolder("/")), CALL(makeFolder("<0@>/new")),
-      CALL(renameFile("<12>", "<77@>")), CALL(moveFile("<12>", "<0@>")),
-      CALL(copyFile("abc", "/b")), [](OctaSession& s) { return s.getFileSize("<x>") != -1; },
-      CALL(setFileDescription("", "d"))};
+      CALL(deleteFile("<0>", 0)),
+      CALL(deleteFile("abc", 0)),
+      CALL(deleteFile(nullptr, 0)),
+      CALL(deleteFile("<77@>/x", 0)),
+      CALL(makeFolder("/")),
+      CALL(makeFolder("<0@>/new")),
+      CALL(renameFile("<12>", "<77@>")),
+      CALL(moveFile("<12>", "<0@>")),
+      CALL(copyFile("abc", "/b")),
+      [](OctaSession& s) { return s.getFileSize("<x>") != -1; },
+      [](OctaSession& s) { return s.getFileSize("<0>") != -1; },
+      CALL(setFileTime("<0@>", 0, 1)),
+      CALL(setFileDescription("", "d")),
+      [](OctaSession& s) {
+        std::vector<FileInfoItem> items;
+        return s.getFileInfo("<0@>", 63, 1, items) || !items.empty();
+      }};
   std::vector<Call> cases;
   for (const auto& call : calls) cases.push_back({call, {}, {}, false, 6});
   expectCalls(cases);
 }
 
 TEST(OctaSession, MoveAndCopyResolveDestinationThenSource) {
+  const ParamRecord d20 = entryReply(20, 2), d10 = entryReply(10, 2), ok = listReply();
+  // clang-format off
   expectCalls({
-      {CALL(copyFile("/a/d", "/b")),
-       {entryReply(20, 2), entryReply(10, 2)},
-       {byPath("/b"), byPath("/a/d")},
-       false,
-       37},
-      {CALL(copyFile("<10@>", "<20@>")),
-       {entryReply(20, 2), entryReply(10, 2)},
-       {byIndex(20), byIndex(10)},
-       false,
-       37},
-      {CALL(copyFile("<11>", "/b")),
-       {entryReply(20, 2), entryReply(11, 1), listReply()},
+      {CALL(copyFile("/a/d", "/b")),      {d20, d10},  {byPath("/b"), byPath("/a/d")}, false, 37},
+      {CALL(copyFile("<10@>", "<20@>")),  {d20, d10},  {byIndex(20), byIndex(10)}, false, 37},
+      {CALL(copyFile("<11>", "/b")),      {d20, entryReply(11, 1), ok},
        {byPath("/b"), byIndex(11), "_cmd:30=copyfile ioption:12=0 jfidx:13=11 jtidx:13=20"}},
-      {CALL(moveFile("/a/d", "<20@>")),
-       {entryReply(20, 2), entryReply(10, 2), listReply()},
+      {CALL(moveFile("/a/d", "<20@>")),   {d20, d10, ok},
        {byIndex(20), byPath("/a/d"), "_cmd:30=movedir jdidx:13=10 jtidx:13=20"}},
-      {CALL(moveFile("/a/f", "/b")),
-       {entryReply(20, 2), entryReply(11, 3), listReply()},
+      {CALL(moveFile("/a/f", "/b")),      {d20, entryReply(11, 3), ok},
        {byPath("/b"), byPath("/a/f"), "_cmd:30=movefile jfidx:13=11 jtidx:13=20"}},
   });
+  // clang-format on
 }
 
 TEST(OctaSession, RenameMakeFolderAndSettersPickTheRequestOfTheKind) {
+  const ParamRecord ok = listReply(), d9 = entryReply(9, 2);
+  // clang-format off
   expectCalls({
-      {CALL(renameFile("<12>", "/x/new.txt")),
-       {listReply()},
+      {CALL(renameFile("<12>", "/x/new.txt")), {ok},
        {"_cmd:30=renamefile jfidx:13=12 sname:30=new.txt"}},
-      {CALL(renameFile("/octa/d", "/octa/e")),
-       {entryReply(9, 2), listReply()},
+      {CALL(renameFile("/octa/d", "/octa/e")), {d9, ok},
        {byPath("/d"), "_cmd:30=renamedir jdidx:13=9 sname:30=e"}},
-      {CALL(makeFolder("/octa/a/new")),
-       {entryReply(9, 2), listReply()},
+      {CALL(makeFolder("/octa/a/new")), {d9, ok},
        {byPath("/a", 2097152), "_cmd:30=createdir jtidx:13=9 sname:30=new"}},
-      {CALL(makeFolder("/octa/new")),
-       {entryReply(3, 0), listReply()},
+      {CALL(makeFolder("/octa/new")), {entryReply(3, 0), ok},
        {byPath("/", 2097152), "_cmd:30=createdir jtidx:13=3 sname:30=new"}},
-      {CALL(makeFolder("<77@>/new")),
-       {listReply()},
-       {"_cmd:30=createdir jtidx:13=77 sname:30=new"}},
-      {CALL(setFileExpireTime("<77@>", "20050101")),
-       {listReply()},
+      {CALL(makeFolder("<77@>/new")), {ok}, {"_cmd:30=createdir jtidx:13=77 sname:30=new"}},
+      {CALL(setFileExpireTime("<77@>", "20050101")), {ok},
        {"_cmd:30=setdirexpiretime jdidx:13=77 setime:30=20050101"}},
-      {CALL(setFileDescription("/f", "about")),
-       {entryReply(5, 1), listReply()},
+      {CALL(setFileDescription("/f", "about")), {entryReply(5, 1), ok},
        {byPath("/f"), "_cmd:30=setfiledescription jfidx:13=5 sdes:30=about"}},
-      {CALL(setFileTime("<77@>", 0, 1102951805)),
-       {entryReply(77, 2), listReply()},
+      {CALL(setFileTime("<77@>", 0, 1102951805)), {entryReply(77, 2), ok},
        {"_cmd:30=getdirinfoopt ioption:12=136316992 jdidx:13=77",
         "_cmd:30=setfiletime jfidx:13=77 stime:30=20041213153005"}},
+      {CALL(setFileTime("<77@>", 0, 0)), {entryReply(77, 2), ok},
+       {"_cmd:30=getdirinfoopt ioption:12=136316992 jdidx:13=77",
+        "_cmd:30=setfiletime jfidx:13=77 stime:30=19700101000000"}},
   });
+  // clang-format on
 }
 
-TEST(OctaSession, QuotaCountsKilobytesAndNeverGoesBelowZero) {
-  const struct {
-    int32_t quota_mb;
-    int64_t used;
-    uint32_t total;
-    uint32_t free;
-  } cases[] = {{100, 52428800, 102400, 51200},
-               {100, 200000000, 102400, 0},
-               {0, 0, 0, 0},
-               // Beyond 32 bits of kilobytes: the most that can be said.
-               {8388608, 1024, 0xFFFFFFFFu, 0xFFFFFFFFu}};
-  for (const auto& c : cases) {
-    ParamRecord reply = listReply();
-    reply.setInt32("iquota", c.quota_mb);
-    reply.setInt64("jsize", c.used);
-    DiskSpaceInfo info{};
-    EXPECT_EQ(sent({reply}, [&](OctaSession& s) { ASSERT_TRUE(s.getQuota(&info)); }),
-              Lines{"_cmd:30=getclubinfo iclubno:12=4242"});
-    EXPECT_EQ(info.block, 1024u);
-    EXPECT_EQ(info.total, c.total) << c.quota_mb;
-    EXPECT_EQ(info.free, c.free) << c.quota_mb;
-  }
-  EXPECT_TRUE(sent({}, [](OctaSession& s) { EXPECT_FALSE(s.getQuota(nullptr)); }).empty());
+// A call that must succeed with the quota it reads.
+std::function<bool(OctaSession&)> quotaIs(uint32_t total, uint32_t free) {
+  return [=](OctaSession& s) {
+    DiskSpaceInfo i{};
+    return s.getQuota(&i) && i.block == 1024u && i.total == total && i.free == free;
+  };
+}
+ParamRecord quota(int32_t megabytes, int64_t used) {
+  return listReply("iquota:12=" + std::to_string(megabytes) + ";jsize:13=" + std::to_string(used));
 }
 
-TEST(OctaSession, FileSizeAndTimeReadTheEntry) {
-  ParamRecord big = entryReply(5, 1);
-  big.setInt64("jsize", 3000000000);
-  int64_t size = 0;
-  EXPECT_EQ(sent({big}, [&](OctaSession& s) { size = s.getFileSize("<5@>"); }),
-            Lines{"_cmd:30=getfileinfoopt ioption:12=16960 jfidx:13=5"});
-  EXPECT_EQ(size, 3000000000);
-  resetErrorState();
-  sent({entryReply(5, 3)}, [&](OctaSession& s) { size = s.getFileSize("/f"); });
-  EXPECT_EQ(size, -1);
-  EXPECT_EQ(zavel_GetLastError(), 15);
-
-  int32_t access = 0, write = 0;
-  bool ok = false;
-  sent({withTime(entryReply(5, 1), "20041213153005")},
-       [&](OctaSession& s) { ok = s.getFileTime("/f", &access, &write); });
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(access, 1102951805);
-  EXPECT_EQ(write, 1102951805);
-  zavel_SetLastError(777);
-  sent({withTime(entryReply(5, 1), "2004121315300")},
-       [&](OctaSession& s) { ok = s.getFileTime("/f", &access, &write); });
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(zavel_GetLastError(), 777);
+TEST(OctaSession, QuotaSizeAndTimeReadTheReply) {
+  const std::string kClub = "_cmd:30=getclubinfo iclubno:12=4242", kTime = byPath("/f", 136316992),
+                    kSize = "_cmd:30=getfileinfoopt ioption:12=16960 jfidx:13=5";
+  const ParamRecord big = listReply("jidx:13=5;itype:12=1;jsize:13=3000000000");
+  const auto timeIs = [](int32_t seconds) {
+    return [=](OctaSession& s) {
+      int32_t access = 0, write = 0;
+      return s.getFileTime("/f", &access, &write) && access == seconds && write == seconds;
+    };
+  };
+  const auto sizeIs = [](const char* path, int64_t size) {
+    return [=](OctaSession& s) { return s.getFileSize(path) == size; };
+  };
+  // Kilobytes, never below zero; beyond 32 bits of kilobytes, the most that can be said.
+  // A time text that is no time, or none at all, leaves the error state alone.
+  // clang-format off
+  expectCalls({
+      {quotaIs(102400, 51200), {quota(100, 52428800)}, {kClub}},
+      {quotaIs(102400, 0), {quota(100, 200000000)}, {kClub}},
+      {quotaIs(0, 0), {quota(0, 0)}, {kClub}},
+      {quotaIs(0xFFFFFFFFu, 0xFFFFFFFFu), {quota(8388608, 1024)}, {kClub}},
+      {CALL(getQuota(nullptr)), {}, {}, false},
+      {sizeIs("<5@>", 3000000000), {big}, {kSize}},
+      {sizeIs("<5>", 0), {entryReply(5, 1)}, {kSize}},
+      {sizeIs("/f", -1), {entryReply(5, 3)}, {byPath("/f", 16960)}, true, 15},
+      {timeIs(1102951805), {withTime(entryReply(5, 1), "20041213153005")}, {kTime}},
+      {timeIs(0), {withTime(entryReply(5, 1), "19700101000000")}, {kTime}},
+      {timeIs(0), {withTime(entryReply(5, 1), "2004121315300")}, {kTime}, false},
+      {timeIs(0), {entryReply(5, 1)}, {kTime}, false},
+  });
+  // clang-format on
 }
 
 // A listing reply of entries given as (index, name, kind).
@@ -207,7 +204,7 @@ TEST(OctaSession, InfoTypeSixtyThreeAsksForEverythingOfBothKinds) {
   std::vector<FileInfoItem> items;
   EXPECT_EQ(
       sent({file},
-           [&](OctaSession& s) { ASSERT_TRUE(s.getFileInfo("/octa/a/f.txt", 63, 1, items)); }),
+           [&](OctaSession& s) { EXPECT_TRUE(s.getFileInfo("/octa/a/f.txt", 63, 1, items)); }),
       Lines{byPath("/a/f.txt", 698370880)});
   ASSERT_EQ(items.size(), 1u);
   EXPECT_EQ(items[0].name, "/octa/a/f.txt");  // as the caller wrote it
@@ -218,30 +215,26 @@ TEST(OctaSession, InfoTypeSixtyThreeAsksForEverythingOfBothKinds) {
   ASSERT_NE(detail, nullptr);
   EXPECT_EQ(detail->jidx, 5);
   EXPECT_STREQ(detail->sname, "f.txt");
+  EXPECT_STREQ(detail->stime, "20041213153005");
 }
 
 TEST(OctaSession, ListingsPutAFoldersContentsBeforeTheFolder) {
   const ParamRecord top = listingOf({{11, "a", 1}, {12, "s", 2}, {13, "b", 1}});
   const std::string kAll = "_cmd:30=getfilelistopt ioption:12=698370880 jdidx:13=10";
+  const ParamRecord d10 = entryReply(10, 2);
+  const Lines kFour = {"<10@>@", "<10@>/a", "<10@>/s@", "<10@>/b"};
   // Files only: the folder half of the scope goes from the listing's mask.
-  const struct {
-    int32_t info_type;
-    int32_t level;
-    std::vector<ParamRecord> replies;
-    Lines names;
-    std::string list_request;
-  } cases[] = {
-      {63, 1, {entryReply(10, 2), top}, {"<10@>@", "<10@>/a", "<10@>/s@", "<10@>/b"}, kAll},
-      {63,
-       -1,
-       {entryReply(10, 2), top, listingOf({{14, "c", 1}})},
-       {"<10@>@", "<10@>/a", "<10@>/s/c", "<10@>/s@", "<10@>/b"},
-       kAll},
-      {1 | 4 | 8 | 16 | 32,
-       1,
-       {entryReply(10, 2), listingOf({{11, "a", 1}})},
-       {"<10@>@", "<10@>/a"},
+  // clang-format off
+  const struct { int32_t info_type; int32_t level; std::vector<ParamRecord> replies; Lines names;
+                 std::string list_request; } cases[] = {
+      {63, 1, {d10, top}, kFour, kAll},
+      {63, 0, {d10, top}, kFour, kAll},
+      {63, 1, {d10, listingOf({})}, {"<10@>@"}, kAll},
+      {63, -1, {d10, top, listingOf({{14, "c", 1}})},
+       {"<10@>@", "<10@>/a", "<10@>/s/c", "<10@>/s@", "<10@>/b"}, kAll},
+      {1 | 4 | 8 | 16 | 32, 1, {d10, listingOf({{11, "a", 1}})}, {"<10@>@", "<10@>/a"},
        "_cmd:30=getfilelistopt ioption:12=19264 jdidx:13=10"}};
+  // clang-format on
   for (const auto& c : cases) {
     std::vector<FileInfoItem> items;
     const auto requests = sent(c.replies, [&](OctaSession& s) {

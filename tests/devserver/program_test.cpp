@@ -77,83 +77,53 @@ class Program {
 
 class ProgramTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/zavel-program-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  fs::path dir_;
+  TempDir temp_;
+  const fs::path& dir_ = temp_.path;
 };
+
+// The port of an endpoint line such as "file 127.0.0.1:9553"; 0 when the line is another.
+uint16_t portOf(const std::string& line, const std::string& role) {
+  std::smatch m;
+  const bool ok = std::regex_match(line, m, std::regex(role + R"( 127\.0\.0\.1:(\d+))"));
+  EXPECT_TRUE(ok) << line;
+  return ok ? static_cast<uint16_t>(std::stoi(m[1])) : 0;
+}
 
 TEST_F(ProgramTest, SeedsTheDemoPrintsItsEndpointsAndStopsCleanlyOnSignals) {
   for (int sig : {SIGTERM, SIGINT}) {
     Program program({"--data", (dir_ / "data").string(), "--seed-demo", "--listen",
                      "file=127.0.0.1:0", "--listen", "list=127.0.0.1:0", "--listen",
                      "auth=127.0.0.1:0", "--listen", "log=127.0.0.1:0"});
-    const std::string file_line = program.line();
+    const uint16_t port = portOf(program.line(), "file");
     const std::string list_line = program.line();
+    const uint16_t list_port = portOf(list_line, "list");
     // The portal shares the list server's listener; every role says where it is.
-    const std::string portal_line = program.line();
-    EXPECT_EQ(portal_line, "portal" + list_line.substr(4));
-    EXPECT_TRUE(std::regex_match(program.line(), std::regex(R"(log 127\.0\.0\.1:\d+)")));
-    EXPECT_TRUE(std::regex_match(program.line(), std::regex(R"(auth 127\.0\.0\.1:\d+)")));
-    std::smatch m;
-    ASSERT_TRUE(std::regex_match(file_line, m, std::regex(R"(file 127\.0\.0\.1:(\d+))")))
-        << file_line;
-    const uint16_t port = static_cast<uint16_t>(std::stoi(m[1]));
-    ASSERT_TRUE(std::regex_match(list_line, m, std::regex(R"(list 127\.0\.0\.1:(\d+))")))
-        << list_line;
-    const uint16_t list_port = static_cast<uint16_t>(std::stoi(m[1]));
+    EXPECT_EQ(program.line(), "portal" + list_line.substr(4));
+    portOf(program.line(), "log");
+    portOf(program.line(), "auth");
 
     TestClient c("127.0.0.1", port);
     EXPECT_EQ(textOf(c.call(Req("setuser").s("id", "demo")), "path"), "/demo");
-    const ParamRecord reply = c.call(Req("getfileinfo")
-                                         .s("path", "/demo/사진/여름 휴가")
-                                         .i32("infotype", 63)
-                                         .i32("recursivelevel", 1));
-    EXPECT_EQ(numberOf(reply, "num"), 3);
-    EXPECT_EQ(textOf(reply, "p2"), "/demo/사진/여름 휴가/바다 1.jpg");
-
-    // The demo club's disk: a folder of photos whose bytes the file server holds.
-    auto list = [&](const ParamRecord& request) { return ask("127.0.0.1", list_port, request); };
-    const ParamRecord folder = list(Req("getfileinfofrompath")
-                                        .i32("iclubno", 5001)
-                                        .s("spath", "/사진/2004 정기 모임")
-                                        .i32("ioption", 0x29A04B40));
-    ASSERT_EQ(resultOf(folder), 0);
-    const ParamRecord listed = list(
-        Req("getfilelistopt").i32("ioption", 0x29A04B40).i64("jdidx", numberOf(folder, "jidx")));
-    ASSERT_EQ(numberOf(listed, "ifilecnt"), 2);
-    EXPECT_EQ(textOf(listed, "sname1"), "단체 사진.jpg");
-    const ParamRecord where = list(
-        Req("getfileinfoopt").i64("jfidx", numberOf(listed, "jidx1")).i32("ioption", 0x1e4040));
-    c.signOn(textOf(where, "suserid").c_str());
-    EXPECT_EQ(download(c, textOf(where, "spath"), 0, 180000).final, 0);
-
+    EXPECT_EQ(resultOf(ask("127.0.0.1", list_port, Req("getclubinfo").i32("iclubno", 5001))), 0);
     program.signal(sig);
     EXPECT_EQ(program.exitCode(), 0);
   }
 }
 
 TEST_F(ProgramTest, ExplainsWhatIsWrongInsteadOfStarting) {
-  struct Case {
-    std::vector<std::string> args;
-    int code;
-    const char* says;
-  } cases[] = {
+  const std::tuple<std::vector<std::string>, int, const char*> cases[] = {
       {{"--data", (dir_ / "empty").string()}, 1, "config.json"},
       {{"--data", dir_.string(), "--seed-demo", "--listen", "disk=:0"}, 2, "unknown server"},
       {{"--data", dir_.string(), "--listen", "file=127.0.0.1:99999"}, 2, "bad port"},
       {{"--data", dir_.string(), "--listen", "list=127.0.0.1:99999"}, 2, "bad port"},
       {{}, 106, "--data"},
   };
-  for (Case& c : cases) {
-    Program program(c.args);
+  for (const auto& [args, code, says] : cases) {
+    Program program(args);
     std::string all, l;
     while (!(l = program.line()).empty()) all += l + "\n";
-    EXPECT_EQ(program.exitCode(), c.code) << all;
-    EXPECT_NE(all.find(c.says), std::string::npos) << all;
+    EXPECT_EQ(program.exitCode(), code) << all;
+    EXPECT_NE(all.find(says), std::string::npos) << all;
   }
 }
 

@@ -1,12 +1,14 @@
 #include "tests/devserver/test_client.h"
 
 #include <ace/ACE.h>
+#include <stdlib.h>
 #include <sys/socket.h>
 
-#include <openssl/evp.h>
-
+#include <chrono>
 #include <fstream>
-#include <sstream>
+#include <iterator>
+#include <random>
+#include <thread>
 
 namespace zavel::testing {
 
@@ -26,10 +28,6 @@ std::string TestClient::receiveRaw(size_t size) {
   return bytes;
 }
 
-int32_t TestClient::run(const ParamRecord& request) {
-  return errorOf(call(request));
-}
-
 ParamRecord ask(const std::string& host, uint16_t port, const ParamRecord& request) {
   ParamRecord reply(kFlagScramble);
   Connection c;
@@ -39,22 +37,9 @@ ParamRecord ask(const std::string& host, uint16_t port, const ParamRecord& reque
   return reply;
 }
 
-int32_t resultOf(const ParamRecord& reply) {
-  int32_t result = -2;
-  reply.getInt32("result", &result);
-  return result;
-}
-
-int32_t errorCodeOf(const ParamRecord& reply) {
-  int32_t code = -2;
-  reply.getInt32("errorcode", &code);
-  return code;
-}
-
-int32_t errorOf(const ParamRecord& reply) {
-  int32_t error = 0;
-  reply.getInt32("error", &error);
-  return error;
+int32_t int32Of(const ParamRecord& reply, const char* name, int32_t absent) {
+  reply.getInt32(name, &absent);
+  return absent;
 }
 
 std::string textOf(const ParamRecord& reply, const char* name) {
@@ -68,11 +53,74 @@ int64_t numberOf(const ParamRecord& reply, const char* name) {
   return value;
 }
 
+uint32_t typeOf(const ParamRecord& reply, const char* name) {
+  const void* data = nullptr;
+  uint32_t length = 0, type = 0;
+  reply.find(name, &data, &length, &type);
+  return type;
+}
+
+void expectFields(const ParamRecord& reply, const Fields& fields) {
+  for (const auto& [name, value] : fields) {
+    if (const auto* text = std::get_if<std::string>(&value))
+      EXPECT_EQ(textOf(reply, name.c_str()), *text) << name;
+    else
+      EXPECT_EQ(numberOf(reply, name.c_str()), std::get<int64_t>(value)) << name;
+  }
+}
+
+Req fileInfo(const std::string& path, int32_t level) {
+  return Req("getfileinfo").s("path", path).i32("infotype", 63).i32("recursivelevel", level);
+}
+
+Req downloadReq(const std::string& path, uint64_t start, uint64_t end) {
+  return Req("download").s("path", path).u64("startpos", start).u64("endpos", end);
+}
+
+Req uploadReq(const std::string& path, uint64_t start, uint64_t end, int32_t truncate) {
+  return Req("upload")
+      .s("path", path)
+      .u64("startpos", start)
+      .u64("endpos", end)
+      .i32("istrunc", truncate);
+}
+
+Req copyExReq(const CopyEx& c) {
+  return Req("copyex")
+      .s("ip", c.ip)
+      .i32("port", c.port)
+      .s("id", c.id)
+      .s("pass", c.pass)
+      .s("srcpath", c.source)
+      .s("destpath", c.dest)
+      .u64("startpos", c.start)
+      .u64("endpos", c.end)
+      .i32("istrunc", c.truncate)
+      .i32("version", 2);
+}
+
+std::unique_ptr<devserver::DevServer> startServer(
+    const std::filesystem::path& data,
+    const std::function<void(devserver::DevServerOptions&)>& adjust) {
+  devserver::DevServerOptions options;
+  options.data_dir = data;
+  options.useFreePorts();
+  if (adjust) adjust(options);
+  auto server = std::make_unique<devserver::DevServer>(options);
+  std::string error;
+  EXPECT_TRUE(server->start(&error)) << error;
+  return server;
+}
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "zavel-test-XXXXXX").string();
+  EXPECT_NE(::mkdtemp(pattern.data()), nullptr);
+  path = pattern;
+}
+
 std::string readFile(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void writeFile(const std::filesystem::path& file, const std::string& bytes) {
@@ -83,26 +131,14 @@ void writeFile(const std::filesystem::path& file, const std::string& bytes) {
 
 std::string patternBytes(size_t size, uint32_t seed) {
   std::string bytes(size, '\0');
-  uint32_t state = seed * 2654435761u + 1;
-  for (char& b : bytes) {
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    b = static_cast<char>(state);
-  }
+  std::minstd_rand random(seed);
+  for (char& b : bytes) b = static_cast<char>(random() >> 7);
   return bytes;
-}
-
-std::string sha256(const std::string& bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
-  return std::string(reinterpret_cast<char*>(digest), length);
 }
 
 Transfer download(TestClient& c, const std::string& path, uint64_t start, uint64_t end) {
   Transfer t;
-  t.opening = c.run(Req("download").s("path", path).u64("startpos", start).u64("endpos", end));
+  t.opening = c.run(downloadReq(path, start, end));
   if (t.opening != 0) return t;
   t.data = c.receiveRaw(end - start);
   t.final = errorOf(c.receive());
@@ -112,13 +148,17 @@ Transfer download(TestClient& c, const std::string& path, uint64_t start, uint64
 Transfer upload(TestClient& c, const std::string& path, uint64_t start, const std::string& bytes,
                 int32_t truncate) {
   Transfer t;
-  t.opening = c.run(Req("upload")
-                        .s("path", path)
-                        .u64("startpos", start)
-                        .u64("endpos", start + bytes.size())
-                        .i32("istrunc", truncate));
+  t.opening = c.run(uploadReq(path, start, start + bytes.size(), truncate));
   if (t.opening == 0 && c.sendRaw(bytes.data(), bytes.size())) t.final = errorOf(c.receive());
   return t;
+}
+
+void SignedOnTest::waitForUploads(int64_t uploads) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (number(Req("getserverinfo"), "nUpNum") > uploads) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "an upload never ended";
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 std::vector<uint64_t> copyPositions(TestClient& c, uint64_t end) {

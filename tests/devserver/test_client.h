@@ -1,11 +1,14 @@
-// A raw protocol client for driving the file server in tests: request record in, reply out.
+// A raw protocol client for driving the dev servers in tests: request record in, reply out.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "protocol/connection.h"
@@ -36,6 +39,40 @@ class Req {
   ParamRecord record_;
 };
 
+// File-server requests the tests send often.
+Req fileInfo(const std::string& path, int32_t level);  // getfileinfo, every info type
+Req downloadReq(const std::string& path, uint64_t start, uint64_t end);
+Req uploadReq(const std::string& path, uint64_t start, uint64_t end, int32_t truncate);
+// A copy of source[start, end) onto dest at the file server ip:port, signed on as id.
+struct CopyEx {
+  std::string ip;
+  uint16_t port;
+  std::string id, pass, source, dest;
+  uint64_t start, end;
+  int32_t truncate;
+};
+Req copyExReq(const CopyEx& copy);
+
+// Reads of a reply. Absent: "error" reads 0, "result" and "errorcode" -2, numbers -999,
+// texts "<absent>" and types 0.
+int32_t int32Of(const ParamRecord& reply, const char* name, int32_t absent);
+inline int32_t errorOf(const ParamRecord& r) {
+  return int32Of(r, "error", 0);
+}
+inline int32_t resultOf(const ParamRecord& r) {
+  return int32Of(r, "result", -2);
+}
+inline int32_t errorCodeOf(const ParamRecord& r) {
+  return int32Of(r, "errorcode", -2);
+}
+std::string textOf(const ParamRecord& reply, const char* name);
+int64_t numberOf(const ParamRecord& reply, const char* name);
+uint32_t typeOf(const ParamRecord& reply, const char* name);
+
+// Reply fields and the values they should hold: a number, or a text ("<absent>" for none).
+using Fields = std::vector<std::pair<std::string, std::variant<int64_t, std::string>>>;
+void expectFields(const ParamRecord& reply, const Fields& fields);
+
 class TestClient {
  public:
   static constexpr int32_t kTimeoutMs = 20000;
@@ -48,16 +85,15 @@ class TestClient {
   bool connected() const { return connected_ && conn_.connected(); }
   ACE_HANDLE handle() { return conn_.stream().get_handle(); }
 
-  // One exchange; an empty record with "error" -1 when it failed on the wire.
+  // One exchange; a record with "error" -1 when it failed on the wire.
   ParamRecord call(const ParamRecord& request) {
-    if (conn_.sendRecord(request, kTimeoutMs) <= 0) return failed();
-    return receive();
+    return conn_.sendRecord(request, kTimeoutMs) <= 0 ? failed() : receive();
   }
   ParamRecord receive() {
     ParamRecord reply(kFlagScramble);
     return conn_.receiveRecord(reply, kTimeoutMs) > 0 ? reply : failed();
   }
-  int32_t run(const ParamRecord& request);
+  int32_t run(const ParamRecord& request) { return errorOf(call(request)); }
 
   // Signs on and checks that it worked.
   void signOn(const char* user = DevServerFixture::kUser) {
@@ -81,15 +117,6 @@ class TestClient {
 // One request on a connection of its own, as the club client sends them to the list
 // server. A request that fails on the wire gives a record with "result" -1.
 ParamRecord ask(const std::string& host, uint16_t port, const ParamRecord& request);
-inline ParamRecord listCall(const DevServerFixture& server, const ParamRecord& request) {
-  return ask(server.host(), server.listPort(), request);
-}
-int32_t resultOf(const ParamRecord& reply);
-int32_t errorCodeOf(const ParamRecord& reply);
-
-int32_t errorOf(const ParamRecord& reply);
-std::string textOf(const ParamRecord& reply, const char* name);
-int64_t numberOf(const ParamRecord& reply, const char* name);
 
 // File-server transfers: the opening reply's error, the bytes of a download's data phase,
 // and the closing reply's error (-1 when it never came).
@@ -105,33 +132,39 @@ Transfer upload(TestClient& c, const std::string& path, uint64_t start, const st
 // that fails ends the list with UINT64_MAX.
 std::vector<uint64_t> copyPositions(TestClient& c, uint64_t end);
 
-// Host file helpers.
+// Another server over a data folder on free loopback ports, its options changed by adjust.
+std::unique_ptr<devserver::DevServer> startServer(
+    const std::filesystem::path& data,
+    const std::function<void(devserver::DevServerOptions&)>& adjust = {});
+
+// Host file helpers, and reproducible bytes of a given length.
 std::string readFile(const std::filesystem::path& file);
 void writeFile(const std::filesystem::path& file, const std::string& bytes);
-// Reproducible bytes of a given length.
 std::string patternBytes(size_t size, uint32_t seed = 1);
-std::string sha256(const std::string& bytes);
+// A fresh folder under the temporary directory, removed with the object.
+struct TempDir {
+  TempDir();
+  ~TempDir() { std::filesystem::remove_all(path); }
+  std::filesystem::path path;
+};
 
 // A fixture with a server and a client signed on as the test account.
 class SignedOnTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(client_.connected());
-    client_.signOn();
-  }
+  explicit SignedOnTest(DevServerFixtureOptions options = {}) : server_(options) {}
+  void SetUp() override { client_.signOn(); }
   std::filesystem::path disk(const std::string& rel = "") const { return server_.diskPath() / rel; }
   int32_t run(const ParamRecord& request) { return client_.run(request); }
+  ParamRecord call(const ParamRecord& request) { return client_.call(request); }
   int64_t number(const ParamRecord& request, const char* name) {
     return numberOf(client_.call(request), name);
   }
   // Runs requests in order, each expecting its error number.
-  struct Step {
-    ParamRecord request;
-    int32_t error;
-  };
-  void steps(const std::vector<Step>& list) {
-    for (size_t i = 0; i < list.size(); ++i) EXPECT_EQ(run(list[i].request), list[i].error) << i;
+  void steps(const std::vector<std::pair<ParamRecord, int32_t>>& list) {
+    for (size_t i = 0; i < list.size(); ++i) EXPECT_EQ(run(list[i].first), list[i].second) << i;
   }
+  // Waits (at most 20 s) until no more than `uploads` uploads are running.
+  void waitForUploads(int64_t uploads);
 
   DevServerFixture server_;
   TestClient client_{server_};

@@ -11,7 +11,10 @@ namespace zavel {
 namespace {
 
 using testing::FakeServer;
+using testing::framedBytes;
+using testing::headerBytes;
 using testing::okReply;
+using Bytes = std::vector<uint8_t>;
 
 ParamRecord request(const char* cmd) {
   ParamRecord r(kFlagScramble);
@@ -19,10 +22,10 @@ ParamRecord request(const char* cmd) {
   return r;
 }
 
-std::vector<uint8_t> encoded(const ParamRecord& r) {
-  std::vector<uint8_t> m(encodedSize(r));
-  encodeMessage(r, m.data(), m.size());
-  return m;
+// Connects to the started server and sends the request its script receives first.
+void openAndSend(Connection& conn, const FakeServer& server) {
+  ASSERT_TRUE(conn.connect("127.0.0.1", server.port()));
+  ASSERT_GT(conn.sendRecord(request("x"), 5000), 0);
 }
 
 TEST(Connection, ExchangesRecordsAndTheServerSeesTheRequest) {
@@ -51,109 +54,90 @@ TEST(Connection, ExchangesRecordsAndTheServerSeesTheRequest) {
   EXPECT_TRUE(seen[0].record.scrambled());
 }
 
-TEST(Connection, ConnectFailsForARefusedPortOrEmptyHost) {
-  uint16_t port = 0;
-  {
-    FakeServer probe;  // take a free port, then let it go
-    port = probe.port();
-  }
+TEST(Connection, ConnectFailsForARefusedPortOrNoHost) {
+  const uint16_t port = FakeServer().port();  // free once the probe is gone
   Connection c;
   EXPECT_FALSE(c.connect("127.0.0.1", port));
   EXPECT_FALSE(c.connected());
   EXPECT_FALSE(c.connect("", port));
+  EXPECT_FALSE(c.connect(nullptr, port));
+  EXPECT_EQ(c.sendRecord(request("x"), 5000), Connection::kSendIncomplete);
+  ParamRecord got;
+  EXPECT_EQ(c.receiveRecord(got, 5000), Connection::kRecvIncomplete);
 }
 
 TEST(Connection, ReceiveFailuresCloseTheStream) {
-  ParamRecord reply = okReply();
-  const std::vector<uint8_t> whole = encoded(reply);
-  std::vector<uint8_t> bad_magic = whole;
+  const Bytes whole = framedBytes(okReply());
+  Bytes bad_magic = whole;
   bad_magic[0] = 'x';
-  const std::vector<uint8_t> header_only(whole.begin(), whole.begin() + 16);
-  std::vector<uint8_t> too_long = whole;  // length field 16 MiB + 1, checksum irrelevant
-  too_long[8] = 0x01;
-  too_long[9] = 0x00;
-  too_long[10] = 0x00;
-  too_long[11] = 0x01;
-
   const struct {
     const char* what;
-    std::vector<uint8_t> bytes;
+    Bytes bytes;
+    int stall;  // milliseconds the server waits instead of closing
+    int32_t timeout;
     int64_t expected;
   } cases[] = {
-      {"wrong magic", bad_magic, Connection::kRecvBadHeader},
-      {"close after header", header_only, Connection::kRecvIncomplete},
-      {"length above 16 MiB", too_long, Connection::kRecvBadHeader},
-      {"half a header", std::vector<uint8_t>(whole.begin(), whole.begin() + 8),
+      {"wrong magic", bad_magic, 0, 5000, Connection::kRecvBadHeader},
+      {"close after header", Bytes(whole.begin(), whole.begin() + 16), 0, 5000,
        Connection::kRecvIncomplete},
+      {"length above 16 MiB", headerBytes(3, 0, kMaxBodyLength + 1, true), 0, 5000,
+       Connection::kRecvBadHeader},
+      {"16 MiB announced, close", headerBytes(3, 0, kMaxBodyLength, true), 0, 5000,
+       Connection::kRecvIncomplete},
+      {"half a header", Bytes(whole.begin(), whole.begin() + 8), 0, 5000,
+       Connection::kRecvIncomplete},
+      {"nothing at all", Bytes(), 0, 5000, Connection::kRecvIncomplete},
+      {"stalled server", Bytes(), 3000, 200, Connection::kRecvIncomplete},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     FakeServer server;
-    server.receive().raw(c.bytes).close().start();
+    server.receive().raw(c.bytes);
+    if (c.stall) {
+      server.stall(c.stall);
+    } else {
+      server.close();
+    }
+    server.start();
     Connection conn;
-    ASSERT_TRUE(conn.connect("127.0.0.1", server.port()));
-    ASSERT_GT(conn.sendRecord(request("x"), 5000), 0);
+    openAndSend(conn, server);
     ParamRecord got;
-    EXPECT_EQ(conn.receiveRecord(got, 5000), c.expected) << c.what;
-    EXPECT_FALSE(conn.connected()) << c.what;
+    EXPECT_EQ(conn.receiveRecord(got, c.timeout), c.expected);
+    EXPECT_FALSE(conn.connected());
     // Every later use fails at once until the owner connects again.
-    EXPECT_EQ(conn.sendRecord(request("y"), 5000), Connection::kSendIncomplete) << c.what;
+    EXPECT_EQ(conn.sendRecord(request("y"), 5000), Connection::kSendIncomplete);
   }
 }
 
-TEST(Connection, EmptyBodyLeavesTheRecordAsItWas) {
-  const uint8_t empty[] = {'z', 'v', 0, 3, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0x85, 0x84};
-  // ~(0x7A76 + 0x0003 + 0x0002) = 0x8584
-  FakeServer server;
-  server.receive().raw(std::vector<uint8_t>(empty, empty + 16)).start();
-  Connection conn;
-  ASSERT_TRUE(conn.connect("127.0.0.1", server.port()));
-  ASSERT_GT(conn.sendRecord(request("x"), 5000), 0);
-  ParamRecord got;
-  got.setInt32("kept", 1);
-  EXPECT_EQ(conn.receiveRecord(got, 5000), 16);
-  EXPECT_TRUE(got.has("kept"));
-  EXPECT_TRUE(conn.connected());
-}
-
-TEST(Connection, UnparseableBodyIsConsumedAndTheStreamStaysUsable) {
-  // A typed body with type code 50: consumed whole, then a good reply follows.
-  const uint8_t body[] = {0, 1, 'a', 50, 1};
-  ParamRecord plain;
-  std::vector<uint8_t> bad(16);
-  bad[0] = 'z';
-  bad[1] = 'v';
-  bad[3] = 3;
-  bad[11] = sizeof body;
-  const uint16_t sum = headerChecksum(plain, bad.data());
-  bad[14] = static_cast<uint8_t>(sum >> 8);
-  bad[15] = static_cast<uint8_t>(sum);
-  bad.insert(bad.end(), body, body + sizeof body);
-
-  ParamRecord second = okReply(0, "fine");
-  FakeServer server;
-  server.receive().raw(bad).answer(second).start();
-  Connection conn;
-  ASSERT_TRUE(conn.connect("127.0.0.1", server.port()));
-  ASSERT_GT(conn.sendRecord(request("x"), 5000), 0);
-  ParamRecord got;
-  EXPECT_EQ(conn.receiveRecord(got, 5000), static_cast<int64_t>(bad.size()));
-  EXPECT_TRUE(conn.connected());
-  ASSERT_GT(conn.sendRecord(request("y"), 5000), 0);
-  ASSERT_GT(conn.receiveRecord(got, 5000), 0);
-  const char* text = nullptr;
-  ASSERT_TRUE(got.getString("errstr", &text));
-  EXPECT_STREQ(text, "fine");
-}
-
-TEST(Connection, StalledServerTimesOutAndCloses) {
-  FakeServer server;
-  server.receive().stall(3000).start();
-  Connection conn;
-  ASSERT_TRUE(conn.connect("127.0.0.1", server.port()));
-  ASSERT_GT(conn.sendRecord(request("x"), 5000), 0);
-  ParamRecord got;
-  EXPECT_EQ(conn.receiveRecord(got, 200), Connection::kRecvIncomplete);
-  EXPECT_FALSE(conn.connected());
+TEST(Connection, EmptyOrUnparseableBodiesAreConsumedAndTheStreamStaysUsable) {
+  const Bytes type_50 = {0, 1, 'a', 50, 1};  // a typed body with an unknown type code
+  Bytes bad = headerBytes(3, 0, type_50.size(), true);
+  bad.insert(bad.end(), type_50.begin(), type_50.end());
+  const struct {
+    const char* what;
+    Bytes bytes;
+    bool keeps;  // the record keeps what it held
+  } cases[] = {
+      {"empty body", headerBytes(3, kFlagScramble, 0, true), true},
+      {"type code 50", bad, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeServer server;
+    server.receive().raw(c.bytes).answer(okReply(0, "fine")).start();
+    Connection conn;
+    openAndSend(conn, server);
+    ParamRecord got;
+    got.setInt32("kept", 1);
+    EXPECT_EQ(conn.receiveRecord(got, 5000), static_cast<int64_t>(c.bytes.size()));
+    EXPECT_EQ(got.has("kept"), c.keeps);
+    EXPECT_TRUE(conn.connected());
+    ASSERT_GT(conn.sendRecord(request("y"), 5000), 0);
+    ASSERT_GT(conn.receiveRecord(got, 5000), 0);
+    const char* text = nullptr;
+    ASSERT_TRUE(got.getString("errstr", &text));
+    EXPECT_STREQ(text, "fine");
+  }
 }
 
 TEST(Connection, SendToAPeerThatLeftFailsWithoutKillingTheProcess) {
@@ -163,7 +147,7 @@ TEST(Connection, SendToAPeerThatLeftFailsWithoutKillingTheProcess) {
   ASSERT_TRUE(conn.connect("127.0.0.1", server.port()));
   ASSERT_TRUE(server.waitDone());
   ParamRecord big(kFlagScramble);
-  std::vector<uint8_t> blob(4 << 20, 0xAB);
+  Bytes blob(4 << 20, 0xAB);
   big.setBinary("blob", blob.data(), static_cast<uint32_t>(blob.size()));
   int64_t rc = 0;
   for (int i = 0; i < 4 && rc >= 0; ++i) rc = conn.sendRecord(big, 5000);
@@ -172,9 +156,16 @@ TEST(Connection, SendToAPeerThatLeftFailsWithoutKillingTheProcess) {
 }
 
 TEST(Connection, TimeoutValueSplitsMilliseconds) {
-  const ACE_Time_Value tv = timeoutValue(2500);
-  EXPECT_EQ(tv.sec(), 2);
-  EXPECT_EQ(tv.usec(), 500000);
+  const struct {
+    int32_t ms;
+    time_t sec;
+    suseconds_t usec;
+  } cases[] = {{2500, 2, 500000}, {0, 0, 0}, {999, 0, 999000}};
+  for (const auto& c : cases) {
+    const ACE_Time_Value tv = timeoutValue(c.ms);
+    EXPECT_EQ(tv.sec(), c.sec) << c.ms;
+    EXPECT_EQ(tv.usec(), c.usec) << c.ms;
+  }
 }
 
 }  // namespace

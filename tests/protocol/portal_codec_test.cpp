@@ -1,5 +1,5 @@
-// The sign-in transport's message format: escaping, key folding, value maps, the
-// scrambler and the frame check.
+// The sign-in transport's message format: escaping, key folding, value maps (key order beyond
+// ASCII, the limits of their length fields), the scrambler and the frame check.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -53,6 +53,10 @@ TEST(FormMap, EscapesSeparatorsAndFoldsKeys) {
   EXPECT_TRUE(f.get("BODYTYPE", &v) && v == "0");
   EXPECT_FALSE(f.set("  ", "x")) << "an empty key is refused";
   EXPECT_EQ(f.encode(), "bodytype=0");
+  EXPECT_TRUE(f.parse("") && f.empty());
+  EXPECT_TRUE(f.parse("=v&&") && f.empty()) << "tokens with an empty key are dropped";
+  EXPECT_TRUE(f.parse(std::string(FormMap::kMaxText, 'a')));
+  EXPECT_FALSE(f.parse(std::string(FormMap::kMaxText + 1, 'a')));
 }
 
 TEST(ValueMap, EncodesSortedEntriesWithNulCountingLengths) {
@@ -109,31 +113,59 @@ TEST(ValueMap, LengthsThatDoNotFitFailTheDecode) {
     EXPECT_FALSE(back.decode(bad[i].data(), bad[i].size()));
     EXPECT_EQ(back.size(), 0u);
   }
+  // The shortest encoding, L and the flag byte, holds no entries.
+  const uint8_t empty[] = {0, 0, 0, 1, 0};
+  ValueMap back;
+  back.putText("stale", "x");
+  EXPECT_TRUE(back.decode(empty, sizeof empty));
+  EXPECT_EQ(back.size(), 0u);
 }
 
-TEST(PortalScrambler, RoundTripsBytesAndUnits) {
-  for (const std::string& text : {std::string(), std::string("a"), std::string(1000, '\0'),
-                                  std::string("\xFF\x80\x7F passwd=demo 한글")}) {
-    std::vector<uint8_t> b = bytesOf(text);
+// Exact outputs, which a peer with other constants or an unsigned byte feed would not match
+// though it round-trips; rows without one only round-trip.
+TEST(PortalScrambler, MatchesKnownOutputForBytesAndUnitsAndRoundTrips) {
+  const struct {
+    std::string plain;
+    std::vector<uint8_t> scrambled;
+  } bytes[] = {
+      // 0xCB is negative as a signed byte, so the second byte pins the sign extension.
+      {std::string(4, '\0'), {0xCB, 0x41, 0x76, 0x48}},
+      {std::string(), {}},
+      {std::string("a"), {}},
+      {std::string(1000, '\0'), {}},
+      {std::string("\xFF\x80\x7F passwd=demo 한글"), {}},
+  };
+  for (const auto& c : bytes) {
+    SCOPED_TRACE(testing::PrintToString(c.plain));
+    std::vector<uint8_t> b = bytesOf(c.plain);
     PortalScrambler::scramble(b.data(), b.size());
-    if (!text.empty()) {
-      EXPECT_NE(b, bytesOf(text));
+    if (!c.scrambled.empty()) {
+      EXPECT_EQ(b, c.scrambled);
     }
+    EXPECT_TRUE(c.plain.empty() || b != bytesOf(c.plain));
     PortalScrambler::unscramble(b.data(), b.size());
-    EXPECT_EQ(b, bytesOf(text));
+    EXPECT_EQ(b, bytesOf(c.plain));
   }
-  std::u16string units = u"비밀번호 pass\xFFFF\x8000";
-  const std::u16string original = units;
-  PortalScrambler::scrambleUnits(units.data(), units.size());
-  EXPECT_NE(units, original);
-  PortalScrambler::unscrambleUnits(units.data(), units.size());
-  EXPECT_EQ(units, original);
-  // The first unit is XORed with bits 8 to 23 of the seed: that unit scrambles to zero.
-  std::u16string zero(1, static_cast<char16_t>((PortalScrambler::kSeed >> 8) & 0xFFFF));
-  PortalScrambler::scrambleUnits(zero.data(), 1);
-  EXPECT_EQ(zero[0], 0);
-  PortalScrambler::unscrambleUnits(zero.data(), 1);
-  EXPECT_EQ(zero[0], static_cast<char16_t>((PortalScrambler::kSeed >> 8) & 0xFFFF));
+  const struct {
+    std::u16string plain;
+    std::u16string scrambled;
+  } units[] = {
+      {{0, 0, 0}, {0x04CB, 0x8682, 0x137A}},
+      // The first unit is XORed with bits 8 to 23 of the seed: this one scrambles to zero.
+      {{0x04CB, 0, 0}, {0, 0xCA62, 0xDE0E}},
+      {u"비밀번호 pass\xFFFF\x8000", {}},
+  };
+  for (const auto& c : units) {
+    SCOPED_TRACE(testing::PrintToString(c.plain));
+    std::u16string u = c.plain;
+    PortalScrambler::scrambleUnits(u.data(), u.size());
+    if (!c.scrambled.empty()) {
+      EXPECT_EQ(u, c.scrambled);
+    }
+    EXPECT_NE(u, c.plain);
+    PortalScrambler::unscrambleUnits(u.data(), u.size());
+    EXPECT_EQ(u, c.plain);
+  }
 }
 
 TEST(PortalMessage, FramesBothBodyTypesAndParsesThemBack) {
@@ -199,6 +231,7 @@ TEST(PortalMessage, FrameCheckFindsWholeMessagesAndRefusesBrokenOnes) {
   } cases[] = {
       {{0x01, 0x31, 0x30, 0xF3}, FrameStatus::kError},
       {frame(kMaxPortalPart + 1, 0), FrameStatus::kError},
+      {frame(kMaxPortalPart, 0), FrameStatus::kIncomplete},
       {frame(10, kMaxPortalPart + 1), FrameStatus::kError},
       {frame(10, 0xFFFFFFFF), FrameStatus::kError},
       {frame(10, kMaxPortalPart), FrameStatus::kIncomplete},
@@ -211,6 +244,34 @@ TEST(PortalMessage, FrameCheckFindsWholeMessagesAndRefusesBrokenOnes) {
   PortalMessage cut(std::vector<uint8_t>(stream.begin(), stream.begin() + first - 1));
   EXPECT_FALSE(cut.parseHeader(&h1));
   EXPECT_EQ(cut.bodyType(), "");
+}
+
+TEST(PortalValueMap, SortsKeysByUtf16UnitsAndTakesAnyFlagAsScrambled) {
+  ValueMap m;
+  // U+FF21 comes before U+1F600 in UTF-8 bytes, after it in UTF-16 units (D83D DE00).
+  for (const char* key : {"\xEF\xBC\xA1", "z", "\xF0\x9F\x98\x80", "a"}) m.putText(key, "v");
+  std::vector<uint8_t> wire = m.encode(true);
+  wire[4] = 0x7F;
+  ValueMap back;
+  ASSERT_TRUE(back.decode(wire.data(), wire.size()));
+  EXPECT_TRUE(back.wasScrambled());
+  // Decoding keeps the keys in the order they arrived.
+  EXPECT_EQ(back.keys(), (std::vector<std::string>{"a", "z", "\xF0\x9F\x98\x80", "\xEF\xBC\xA1"}));
+}
+
+TEST(PortalValueMap, RefusesKeysLongerThanTheirSixteenBitLength) {
+  ValueMap m;
+  EXPECT_FALSE(m.putText(std::string(65536, 'k'), "v"));
+  EXPECT_FALSE(m.putText("", "v"));
+  const std::string longest(65535, 'k');
+  ASSERT_TRUE(m.putText(longest, "v"));
+  const std::vector<uint8_t> wire = m.encode(false);
+  EXPECT_EQ(wire[5], 0xFF);
+  EXPECT_EQ(wire[6], 0xFF);
+  ValueMap back;
+  std::string v;
+  ASSERT_TRUE(back.decode(wire.data(), wire.size()));
+  EXPECT_TRUE(back.getText(longest, &v) && v == "v");
 }
 
 }  // namespace

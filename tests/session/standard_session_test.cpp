@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@
 namespace zavel {
 namespace {
 
+using testing::expectThreadError;
 using testing::FakeServer;
 using testing::okReply;
 using testing::rec;
@@ -20,53 +23,54 @@ using testing::runCommand;
 using testing::Scripted;
 using testing::signOnReply;
 using testing::wireText;
+using S = StandardSession;
 
 const ParamRecord kBare(kFlagScramble);  // a reply without error number or text
+const std::string kSetuser = "_cmd:30=setuser id:30=alice version:30=4.10.20.1";
+const std::string kSetuserPw = "_cmd:30=setuser id:30=alice pass:30=pw version:30=4.10.20.1";
 
-TEST(StandardSession, SignOnSendsSetuserAndPassOnlyWhenThereIsOne) {
+TEST(StandardSession, SignOnSendsSetuserAndKeepsWhatTheServerSaid) {
   const struct {
-    const char* password;
-    const char* request;
-  } cases[] = {
-      {"", "_cmd:30=setuser id:30=alice version:30=4.10.20.1"},
-      {nullptr, "_cmd:30=setuser id:30=alice version:30=4.10.20.1"},
-      {"pw", "_cmd:30=setuser id:30=alice pass:30=pw version:30=4.10.20.1"},
-  };
-  for (const auto& c : cases) {
-    Scripted t([](FakeServer&) {}, c.password);
-    ASSERT_TRUE(t.server.waitDone());
-    const auto seen = t.server.requests();
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(wireText(seen[0].record), c.request);
-    EXPECT_TRUE(seen[0].record.scrambled());
-    EXPECT_EQ(seen[0].record.bodyFormat(), kBodyTypedNetwork);
-  }
-}
-
-TEST(StandardSession, SignOnKeepsWhatTheServerSaidAndDefaultsTheRest) {
-  const struct {
+    const char* password;  // pass goes only when there is one
     ParamRecord reply;
+    const std::string& request;
     const char *path, *msg, *url;
     int32_t mode;
   } cases[] = {
-      {rec("path:30=/home/alice;msg:30=hello;openurl:30=http://x/;mode:12=1"), "/home/alice",
-       "hello", "http://x/", 1},
-      {okReply(), "", "", "", kDefaultMode},
+      {"", rec("path:30=/home/alice;msg:30=hello;openurl:30=http://x/;mode:12=1"), kSetuser,
+       "/home/alice", "hello", "http://x/", 1},
+      {nullptr, okReply(), kSetuser, "", "", "", kDefaultMode},
+      {"pw", okReply(), kSetuserPw, "", "", "", kDefaultMode},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.request);
     FakeServer server;
     server.answer(c.reply).start();
-    StandardSession session("127.0.0.1", server.port(), "alice", "", 10000);
+    StandardSession session("127.0.0.1", server.port(), "alice", c.password, 10000);
     ASSERT_TRUE(session.signOn());
     EXPECT_STREQ(session.getPath(), c.path);
     EXPECT_STREQ(session.getMessage(), c.msg);
     EXPECT_STREQ(session.getOpenUrl(), c.url);
     EXPECT_EQ(session.getMode(), c.mode);
+    ASSERT_TRUE(server.waitDone());
+    const auto seen = server.requests();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(wireText(seen[0].record), c.request);
+    EXPECT_TRUE(seen[0].record.scrambled());
+    EXPECT_EQ(seen[0].record.bodyFormat(), kBodyTypedNetwork);
   }
+  // A second sign-on keeps nothing of what the first was told.
+  FakeServer server;
+  server.answer(cases[0].reply).accept().answer(okReply()).start();
+  StandardSession session("127.0.0.1", server.port(), "alice", "", 10000);
+  ASSERT_TRUE(session.signOn() && session.signOn());
+  EXPECT_EQ(std::string(session.getPath()) + session.getMessage() + session.getOpenUrl(), "");
+  EXPECT_EQ(session.getMode(), kDefaultMode);
 }
 
-TEST(StandardSession, SignOnFailuresReportWhy) {
-  uint16_t closed_port = FakeServer().port();  // nobody listens there once it is gone
+TEST(StandardSession, SignOnFailuresReportWhyAndAreNeverRepeated) {
+  const uint16_t closed_port = FakeServer().port();  // nobody listens there once it is gone
+  constexpr uint32_t kScripted = UINT32_MAX;         // the port of a server that hangs up
   const struct {
     const char* host;
     uint32_t port;
@@ -77,57 +81,26 @@ TEST(StandardSession, SignOnFailuresReportWhy) {
       {nullptr, 9553, 24001, "ip is null string"},
       {"127.0.0.1", 0, 24001, "ip is null string"},
       {"127.0.0.1", closed_port, 21001, "connect fail.."},
+      {"127.0.0.1", kScripted, 21002, "socket error"},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.port);
+    std::unique_ptr<FakeServer> server;
+    if (c.port == kScripted) {
+      // Were the sign-on repeated, the second connection would be answered and succeed.
+      server = std::make_unique<FakeServer>();
+      server->receive().close().accept().answer(signOnReply()).start();
+    }
     zavel_SetLastError(0);
     zavel_SetLastErrStr("");
-    StandardSession session(c.host, c.port, "alice", "", 10000);
+    StandardSession session(c.host, server ? server->port() : c.port, "alice", "", 10000);
     EXPECT_FALSE(session.signOn());
-    EXPECT_EQ(zavel_GetLastError(), c.error) << c.port;
-    EXPECT_STREQ(zavel_GetLastErrStr(), c.text);
+    expectThreadError(c.error, c.text);
+    EXPECT_TRUE(!server || server->requests().size() == 1u) << "one sign-on request";
   }
 }
 
-TEST(StandardSession, EveryCommandSendsItsExactRequest) {
-  std::string text;
-  std::vector<FileInfoItem> items;
-  int32_t a = 0, w = 0;
-  ServerInfo info{};
-  const struct {
-    std::function<void(StandardSession&)> run;
-    const char* request;
-  } cases[] = {
-      {[](StandardSession& s) { s.getQuota(nullptr); }, "_cmd:30=getquota id:30=alice"},
-      {[](StandardSession& s) { s.makeFolder("/a/b"); }, "_cmd:30=createdir fullpath:30=/a/b"},
-      {[&](StandardSession& s) { s.makeFolderIn("/a", text); }, "_cmd:30=createdir basepath:30=/a"},
-      {[](StandardSession& s) { s.createFile("/a/f"); }, "_cmd:30=createfile fullpath:30=/a/f"},
-      {[](StandardSession& s) { s.deleteFile("/a/f", 0); }, "_cmd:30=deletefile path:30=/a/f"},
-      {[](StandardSession& s) { s.deleteFile("/a/f", 7); },
-       "_cmd:30=deletefile opt:30=force path:30=/a/f"},
-      {[](StandardSession& s) { s.renameFile("/a/f", "/a/g"); },
-       "_cmd:30=renamefile newpath:30=/a/g oldpath:30=/a/f"},
-      {[](StandardSession& s) { s.moveFile("/a/f", "/b"); },
-       "_cmd:30=movefile dirpath:30=/b srcpath:30=/a/f"},
-      {[](StandardSession& s) { s.copyFile("/a/f", "/b"); },
-       "_cmd:30=copyfile dirpath:30=/b srcpath:30=/a/f"},
-      {[](StandardSession& s) { s.getFileSize("/a/f"); }, "_cmd:30=getlength filename:30=/a/f"},
-      {[](StandardSession& s) { s.getBlockSize("/a/f"); }, "_cmd:30=getblocksize filename:30=/a/f"},
-      {[&](StandardSession& s) { s.getFileTime("/a/f", &a, &w); },
-       "_cmd:30=getfiletime path:30=/a/f"},
-      {[](StandardSession& s) { s.setFileTime("/a/f", -5, 1700000000); },
-       "_cmd:30=setfiletime lastaccesstime:12=-5 lastwritetime:12=1700000000 path:30=/a/f"},
-      {[&](StandardSession& s) { s.getServerInfo(&info); }, "_cmd:30=getserverinfo"},
-      {[&](StandardSession& s) { s.remoteCommand("df -h", text); },
-       "_cmd:30=remotecmd command:30=df -h getresult:12=1"},
-      {[&](StandardSession& s) { s.getFileInfo("/a", 63, 1, items); },
-       "_cmd:30=getfileinfo infotype:12=63 path:30=/a recursivelevel:12=1"},
-      {[&](StandardSession& s) { s.getFileInfoEx("/a", 4, 2, items, 99); },
-       "_cmd:30=getfileinfo infotype:12=4 path:30=/a recursivelevel:12=2"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(runCommand(okReply(), c.run), c.request);
-}
-
-TEST(StandardSession, ReplyErrorsBecomeTheThreadsErrorState) {
+TEST(StandardSession, ReplyErrorsBecomeTheThreadsErrorStateUntilTheNextReply) {
   const struct {
     ParamRecord reply;
     bool ok;
@@ -141,168 +114,50 @@ TEST(StandardSession, ReplyErrorsBecomeTheThreadsErrorState) {
       {rec("error:30=23005", kBare), false, 23005, ""},
   };
   for (const auto& c : cases) {
-    zavel_SetLastError(-7);
-    zavel_SetLastErrStr("stale");
-    bool ok = !c.ok;
-    runCommand(c.reply, [&](StandardSession& s) { ok = s.makeFolder("/x"); });
-    EXPECT_EQ(ok, c.ok) << wireText(c.reply);
-    EXPECT_EQ(zavel_GetLastError(), c.error) << wireText(c.reply);
-    EXPECT_STREQ(zavel_GetLastErrStr(), c.text) << wireText(c.reply);
+    SCOPED_TRACE(wireText(c.reply));
+    Scripted t([&](FakeServer& s) { s.answer(c.reply).answer(okReply()); });
+    testing::staleThreadError();
+    EXPECT_EQ(t.session->makeFolder("/x"), c.ok);
+    expectThreadError(c.error, c.text);
+    // The stream stays in step, and a success clears what a failure left.
+    EXPECT_TRUE(t.session->deleteFile("/y", 0));
+    expectThreadError(0, "");
   }
 }
 
-TEST(StandardSession, SuccessAfterAFailureClearsTheErrorState) {
-  Scripted t([](FakeServer& s) { s.answer(okReply(23009, "permission deny")).answer(okReply()); });
-  EXPECT_FALSE(t.session->deleteFile("/x", 0));
-  EXPECT_EQ(zavel_GetLastError(), 23009);
-  EXPECT_TRUE(t.session->deleteFile("/y", 0));
-  EXPECT_EQ(zavel_GetLastError(), 0);
-  EXPECT_STREQ(zavel_GetLastErrStr(), "");
-}
-
-TEST(StandardSession, DroppedConnectionIsRenewedAndTheCommandRepeated) {
-  Scripted t(
-      [](FakeServer& s) {
-        s.close().accept().answer(signOnReply("/second")).answer(rec("size:12=77"));
-      },
-      "pw");
-  ASSERT_EQ(t.session->getFileSize("/big"), 77);
-  ASSERT_TRUE(t.server.waitDone());
-  const auto seen = t.server.requests();
-  ASSERT_EQ(seen.size(), 3u);
-  EXPECT_EQ(seen[1].connection, 1);
-  EXPECT_EQ(wireText(seen[1].record),
-            "_cmd:30=setuser id:30=alice pass:30=pw version:30=4.10.20.1");
-  EXPECT_EQ(seen[2].connection, 1);
-  EXPECT_EQ(wireText(seen[2].record), "_cmd:30=getlength filename:30=/big");
-  EXPECT_STREQ(t.session->getPath(), "/second");  // the renewed sign-on replaced the first
-  EXPECT_EQ(zavel_GetLastError(), 0);
-}
-
-TEST(StandardSession, FailedRenewalOrRepeatFailsTheCommandAfterOneRenewal) {
+TEST(StandardSession, BrokenConnectionIsRenewedOnceAndTheCommandRepeated) {
+  const std::vector<std::string> all = {"0 " + kSetuserPw, "1 " + kSetuserPw,
+                                        "1 _cmd:30=getlength filename:30=/big"};
   const struct {
     const char* what;
     std::function<void(FakeServer&)> after_renewal;
+    int64_t size;
     int32_t error;
     const char* text;
-    size_t requests;
+    const char* path;  // the renewed sign-on replaces the first one's
+    size_t requests;   // the first of all
   } cases[] = {
+      {"repeated",
+       [](FakeServer& s) { s.answer(signOnReply("/second")).answer(rec("size:12=77")); }, 77, 0, "",
+       "/second", 3},
       // A refused renewal: the command is not sent again.
-      {"renewal refused", [](FakeServer& s) { s.answer(okReply(22004, "session limit")); }, 22004,
-       "session limit", 2},
-      {"repeat breaks again", [](FakeServer& s) { s.answer(signOnReply()).receive().close(); },
-       21002, "socket error", 3},
+      {"renewal refused", [](FakeServer& s) { s.answer(okReply(22004, "session limit")); }, -1,
+       22004, "session limit", "/home/alice", 2},
+      {"repeat breaks again", [](FakeServer& s) { s.answer(signOnReply()).receive().close(); }, -1,
+       21002, "socket error", "/home/alice", 3},
   };
   for (const auto& c : cases) {
-    Scripted t([&](FakeServer& s) { c.after_renewal(s.close().accept()); });
-    EXPECT_FALSE(t.session->createFile("/x")) << c.what;
-    EXPECT_EQ(zavel_GetLastError(), c.error) << c.what;
-    EXPECT_STREQ(zavel_GetLastErrStr(), c.text) << c.what;
+    SCOPED_TRACE(c.what);
+    Scripted t([&](FakeServer& s) { c.after_renewal(s.close().accept()); }, "pw");
+    EXPECT_EQ(t.session->getFileSize("/big"), c.size);
+    expectThreadError(c.error, c.text);
+    EXPECT_STREQ(t.session->getPath(), c.path);
     ASSERT_TRUE(t.server.waitDone());
-    EXPECT_EQ(t.server.requests().size(), c.requests) << c.what;
-    EXPECT_EQ(t.server.connectionsAccepted(), 2) << c.what;
-  }
-}
-
-TEST(StandardSession, BrokenSignOnIsNeverRepeated) {
-  FakeServer server;
-  // Were the sign-on repeated, the second connection would be answered and succeed.
-  server.receive().close().accept().answer(signOnReply()).start();
-  StandardSession session("127.0.0.1", server.port(), "alice", "", 10000);
-  EXPECT_FALSE(session.signOn());
-  EXPECT_EQ(zavel_GetLastError(), 21002);
-  EXPECT_STREQ(zavel_GetLastErrStr(), "socket error");
-  EXPECT_EQ(server.requests().size(), 1u);
-}
-
-TEST(StandardSession, SizesAreRead64BitWide) {
-  const struct {
-    ParamRecord reply;
-    int64_t size;
-  } cases[] = {
-      {rec("size:12=2048"), 2048},
-      {rec("size:30=2048"), 2048},
-      {rec("size:13=3000000000"), 3000000000LL},
-      {rec("size:23=3000000000"), 3000000000LL},
-      {rec("size:22=3000000000"), 3000000000LL},
-      {rec("size:30=5000000000"), 5000000000LL},
-      {okReply(), -1},
-      {okReply(23006, "gone"), -1},
-  };
-  for (const auto& c : cases) {
-    int64_t size = 0;
-    runCommand(c.reply, [&](StandardSession& s) { size = s.getFileSize("/f"); });
-    EXPECT_EQ(size, c.size) << wireText(c.reply);
-  }
-}
-
-TEST(StandardSession, RepliesFillTheOutputsAndAbsentValuesKeepTheirDefaults) {
-  const ParamRecord quota = rec("block:12=4096;free:12=10;total:30=300");
-  DiskSpaceInfo space{1, 1, 1};
-  runCommand(quota, [&](StandardSession& s) { EXPECT_TRUE(s.getQuota(&space)); });
-  EXPECT_EQ(space.block, 4096u);
-  EXPECT_EQ(space.free, 10u);
-  EXPECT_EQ(space.total, 300u);
-  runCommand(quota, [&](StandardSession& s) { EXPECT_TRUE(s.getQuota(nullptr)); });
-
-  std::string folder = "old";
-  runCommand(signOnReply("/a/New Folder"),
-             [&](StandardSession& s) { EXPECT_TRUE(s.makeFolderIn("/a", folder)); });
-  EXPECT_EQ(folder, "/a/New Folder");
-  runCommand(okReply(), [&](StandardSession& s) { EXPECT_TRUE(s.makeFolderIn("/a", folder)); });
-  EXPECT_EQ(folder, "");
-
-  const struct {
-    ParamRecord reply;
-    uint32_t size;
-  } blocks[] = {
-      {rec("size:12=512"), 512u}, {okReply(), 0xFFFFFFFFu}, {okReply(23006, ""), 0xFFFFFFFFu}};
-  for (const auto& b : blocks) {
-    uint32_t size = 0;
-    runCommand(b.reply, [&](StandardSession& s) { size = s.getBlockSize("/f"); });
-    EXPECT_EQ(size, b.size);
-  }
-
-  const ParamRecord times = rec("lastwritetime:12=1234");
-  int32_t access = -9, write = -9;
-  runCommand(times, [&](StandardSession& s) { EXPECT_TRUE(s.getFileTime("/f", &access, &write)); });
-  EXPECT_EQ(access, -9);
-  EXPECT_EQ(write, 1234);
-  runCommand(times,
-             [&](StandardSession& s) { EXPECT_TRUE(s.getFileTime("/f", nullptr, nullptr)); });
-}
-
-TEST(StandardSession, ServerInfoFillsItsCountersAndCutsTheVersion) {
-  const std::string long_version(200, 'v');
-  ParamRecord info = rec("nCurrentNum:12=3;nUpNum:12=5;Version:30=" + long_version);
-  ServerInfo got;
-  memset(&got, 0x55, sizeof got);
-  runCommand(info, [&](StandardSession& s) { EXPECT_TRUE(s.getServerInfo(&got)); });
-  EXPECT_EQ(got.nCurrentNum, 3);
-  EXPECT_EQ(got.nUpNum, 5);
-  EXPECT_EQ(got.nClubNum, 0x55555555);  // absent: left as it was
-  EXPECT_EQ(std::string(got.version), long_version.substr(0, sizeof got.version - 1));
-  runCommand(okReply(), [&](StandardSession& s) { EXPECT_TRUE(s.getServerInfo(&got)); });
-  EXPECT_STREQ(got.version, "Unknown");
-}
-
-TEST(StandardSession, RemoteCommandResultNeedsRetlenAndEndsAtTheFirstNul) {
-  ParamRecord binary = rec("retlen:12=99");
-  binary.setBinary("result", "ab\0cd", 5);
-  const struct {
-    ParamRecord reply;
-    const char* text;
-  } cases[] = {
-      {rec("retlen:12=3;result:30=up 3 days"), "up 3 days"},
-      {binary, "ab"},
-      {rec("retlen:12=0;result:30=ignored"), ""},
-      {rec("result:30=ignored"), ""},
-      {okReply(), ""},
-  };
-  for (const auto& c : cases) {
-    std::string out = "stale";
-    runCommand(c.reply, [&](StandardSession& s) { EXPECT_TRUE(s.remoteCommand("uptime", out)); });
-    EXPECT_EQ(out, c.text) << wireText(c.reply);
+    std::vector<std::string> seen;
+    for (const auto& r : t.server.requests())
+      seen.push_back(std::to_string(r.connection) + " " + wireText(r.record));
+    EXPECT_EQ(seen, std::vector<std::string>(all.begin(), all.begin() + c.requests));
+    EXPECT_EQ(t.server.connectionsAccepted(), 2);
   }
 }
 
@@ -310,11 +165,29 @@ TEST(StandardSession, SlotsThisKindDoesNotOfferSendNothingAndKeepTheText) {
   Scripted t([](FakeServer&) {});
   zavel_SetLastErrStr("kept");
   EXPECT_FALSE(t.session->setFileExpireTime("/f", "2030-01-01"));
-  EXPECT_EQ(zavel_GetLastError(), 24004);
+  expectThreadError(24004);
   EXPECT_FALSE(t.session->setFileDescription("/f", "notes"));
-  EXPECT_EQ(zavel_GetLastError(), 24004);
-  EXPECT_STREQ(zavel_GetLastErrStr(), "kept");
+  expectThreadError(24004, "kept");
   EXPECT_TRUE(t.commands().empty());
+}
+
+// A command, the request it must send, and what it gave written as text.
+struct Command {
+  std::string request;
+  std::function<std::string(S&)> run;
+};
+
+std::string done(bool ok) {
+  return ok ? "ok" : "failed";
+}
+
+// The values as text, separated by spaces.
+template <typename... T>
+std::string words(const T&... values) {
+  std::ostringstream out;
+  ((out << values << ' '), ...);
+  std::string text = out.str();
+  return text.substr(0, text.size() - 1);
 }
 
 // Items written as "name|size|type|date" joined by commas.
@@ -328,54 +201,145 @@ std::string itemsText(const std::vector<FileInfoItem>& items) {
   return out;
 }
 
-ParamRecord listing(int32_t num, const std::string& entries) {
+// A listing of "/" into a vector that held before.
+Command listing(int32_t info_type, std::vector<FileInfoItem> before = {}) {
+  return {"_cmd:30=getfileinfo infotype:12=" + std::to_string(info_type) +
+              " path:30=/ recursivelevel:12=1",
+          [=](S& s) {
+            std::vector<FileInfoItem> items = before;
+            const bool ok = s.getFileInfo("/", info_type, 1, items);
+            return words(done(ok), itemsText(items));
+          }};
+}
+
+// A listing reply naming num entries (none when INT32_MIN).
+ParamRecord numbered(int32_t num, const std::string& entries) {
   return rec((num == INT32_MIN ? "" : "num:12=" + std::to_string(num) + ";") + entries);
 }
 
-TEST(StandardSession, ListingsFillOnlyWhatTheReplyAndInfoTypeGive) {
+TEST(StandardSession, EveryCommandSendsItsExactRequestAndReadsItsReply) {
+  const Command quota{"_cmd:30=getquota id:30=alice", [](S& s) {
+                        DiskSpaceInfo d{1, 1, 1};
+                        return words(done(s.getQuota(&d)), d.block, d.free, d.total);
+                      }};
+  const Command folder_in{"_cmd:30=createdir basepath:30=/a", [](S& s) {
+                            std::string made = "old";
+                            return words(done(s.makeFolderIn("/a", made)), made);
+                          }};
+  const Command size{"_cmd:30=getlength filename:30=/a/f",
+                     [](S& s) { return words(s.getFileSize("/a/f")); }};
+  const Command block{"_cmd:30=getblocksize filename:30=/a/f",
+                      [](S& s) { return words(s.getBlockSize("/a/f")); }};
+  const Command times{"_cmd:30=getfiletime path:30=/a/f", [](S& s) {
+                        int32_t access = -9, write = -9;
+                        return words(done(s.getFileTime("/a/f", &access, &write)), access, write);
+                      }};
+  const Command info{"_cmd:30=getserverinfo", [](S& s) {
+                       ServerInfo i;
+                       memset(&i, 0x55, sizeof i);  // what is absent stays as it was
+                       return words(done(s.getServerInfo(&i)), i.nCurrentNum, i.nUpNum, i.nClubNum,
+                                    i.version);
+                     }};
+  const Command remote{"_cmd:30=remotecmd command:30=df -h getresult:12=1", [](S& s) {
+                         std::string out = "stale";
+                         return words(done(s.remoteCommand("df -h", out)), out);
+                       }};
+  auto just = [](std::string request, std::function<bool(S&)> run) {
+    return Command{std::move(request), [run](S& s) { return done(run(s)); }};
+  };
+  const std::string kept = std::to_string(0x55555555);
   const std::string full =
       "p1:30=docs;s1:12=0;t1:12=1;d1:30=2004-05-06 07:08;p2:30=movie.avi;s2:13=3000000000;t2:12=0;"
       "d2:30=2005-01-01 00:00";
+  ParamRecord binary = rec("retlen:12=99");
+  binary.setBinary("result", "ab\0cd", 5);
+  std::vector<FileInfoItem> used(3);
+  used[0].name = "old0";
+  used[0].date = "olddate";
+  used[1].name = "old1";
   const struct {
-    ParamRecord reply;
-    int32_t info_type;
-    const char* items;
+    Command command;
+    std::string outcome = "ok";
+    ParamRecord reply = okReply();
+    int32_t error = 0;
   } cases[] = {
-      {listing(2, full), 63, "docs|0|1|2004-05-06 07:08,movie.avi|3000000000|0|2005-01-01 00:00"},
-      {listing(2, full), 4, "docs|0|0|,movie.avi|0|0|"},
-      {listing(2, full), 8 | 16, "|0|1|,|3000000000|0|"},
-      {listing(2, "p1:30=a;s1:12=5;p2:30=b"), 63, "a|5|0|,b|0|0|"},
-      {listing(3, "p1:30=a"), 63, "a|0|0|,|0|0|,|0|0|"},
-      {listing(1, "s1:30=4096"), 8, "|4096|0|"},
-      {listing(1, "t1:12=7"), 16, "|0|7|"},
-      {listing(0, full), 63, ""},
-      {listing(INT32_MIN, full), 63, ""},
-      {listing(-5, full), 63, ""},
+      {quota, "ok 4096 10 300", rec("block:12=4096;free:12=10;total:30=300")},
+      {quota, "ok 0 0 0"},
+      {quota, "failed 1 1 1", okReply(23006, ""), 23006},
+      {just("_cmd:30=getquota id:30=alice", [](S& s) { return s.getQuota(nullptr); }), "ok",
+       rec("block:12=4096")},
+      {just("_cmd:30=createdir fullpath:30=/a/b", [](S& s) { return s.makeFolder("/a/b"); })},
+      {folder_in, "ok /a/New Folder", signOnReply("/a/New Folder")},
+      {folder_in, "ok "},
+      {folder_in, "failed old", okReply(23005, ""), 23005},
+      {just("_cmd:30=createfile fullpath:30=/a/f", [](S& s) { return s.createFile("/a/f"); })},
+      {just("_cmd:30=deletefile path:30=/a/f", [](S& s) { return s.deleteFile("/a/f", 0); })},
+      {just("_cmd:30=deletefile opt:30=force path:30=/a/f",
+            [](S& s) { return s.deleteFile("/a/f", 7); })},
+      {just("_cmd:30=renamefile newpath:30=/a/g oldpath:30=/a/f",
+            [](S& s) { return s.renameFile("/a/f", "/a/g"); })},
+      {just("_cmd:30=movefile dirpath:30=/b srcpath:30=/a/f",
+            [](S& s) { return s.moveFile("/a/f", "/b"); })},
+      {just("_cmd:30=copyfile dirpath:30=/b srcpath:30=/a/f",
+            [](S& s) { return s.copyFile("/a/f", "/b"); })},
+      // Sizes are read 64 bits wide.
+      {size, "2048", rec("size:12=2048")},
+      {size, "2048", rec("size:30=2048")},
+      {size, "3000000000", rec("size:13=3000000000")},
+      {size, "3000000000", rec("size:23=3000000000")},
+      {size, "3000000000", rec("size:22=3000000000")},
+      {size, "5000000000", rec("size:30=5000000000")},
+      {size, "-1"},
+      {size, "-1", okReply(23006, "gone"), 23006},
+      {block, "512", rec("size:12=512")},
+      {block, "4294967295"},
+      {block, "4294967295", okReply(23006, ""), 23006},
+      {times, "ok -9 1234", rec("lastwritetime:12=1234")},
+      {just("_cmd:30=getfiletime path:30=/a/f",
+            [](S& s) { return s.getFileTime("/a/f", nullptr, nullptr); }),
+       "ok", rec("lastwritetime:12=1234")},
+      {just("_cmd:30=setfiletime lastaccesstime:12=-5 lastwritetime:12=1700000000 path:30=/a/f",
+            [](S& s) { return s.setFileTime("/a/f", -5, 1700000000); })},
+      // The version is cut to its array.
+      {info, words("ok 3 5", kept, std::string(sizeof(ServerInfo::version) - 1, 'v')),
+       rec("nCurrentNum:12=3;nUpNum:12=5;Version:30=" + std::string(200, 'v'))},
+      {info, words("ok", kept, kept, kept, "Unknown")},
+      // The result needs retlen and ends at its first NUL.
+      {remote, "ok up 3 days", rec("retlen:12=3;result:30=up 3 days")},
+      {remote, "ok ab", binary},
+      {remote, "ok ", rec("retlen:12=0;result:30=ignored")},
+      {remote, "ok ", rec("result:30=ignored")},
+      {remote, "ok "},
+      // Listings fill only what the reply and the info type give.
+      {listing(63), "ok docs|0|1|2004-05-06 07:08,movie.avi|3000000000|0|2005-01-01 00:00",
+       numbered(2, full)},
+      {listing(4), "ok docs|0|0|,movie.avi|0|0|", numbered(2, full)},
+      {listing(8 | 16), "ok |0|1|,|3000000000|0|", numbered(2, full)},
+      {listing(63), "ok a|5|0|,b|0|0|", numbered(2, "p1:30=a;s1:12=5;p2:30=b")},
+      {listing(63), "ok a|0|0|,|0|0|,|0|0|", numbered(3, "p1:30=a")},
+      {listing(8), "ok |4096|0|", numbered(1, "s1:30=4096")},
+      {listing(16), "ok |0|7|", numbered(1, "t1:12=7")},
+      {listing(63), "ok ", numbered(0, full)},
+      {listing(63), "ok ", numbered(INT32_MIN, full)},
+      {listing(63), "ok ", numbered(-5, full)},
+      // A used vector keeps what the reply does not replace.
+      {listing(63, used), "ok old0|0|0|olddate,new1|0|0|", numbered(2, "p2:30=new1")},
+      // Longer than any reply can carry.
+      {listing(63, std::vector<FileInfoItem>(1)), "failed |0|0|",
+       numbered(kMaxListingEntries + 1, ""), 21003},
+      {just("_cmd:30=getfileinfo infotype:12=4 path:30=/a recursivelevel:12=2",
+            [](S& s) {
+              std::vector<FileInfoItem> items;
+              return s.getFileInfoEx("/a", 4, 2, items, 99);
+            })},
   };
   for (const auto& c : cases) {
-    std::vector<FileInfoItem> items;
-    runCommand(c.reply,
-               [&](StandardSession& s) { EXPECT_TRUE(s.getFileInfo("/", c.info_type, 1, items)); });
-    EXPECT_EQ(itemsText(items), c.items) << wireText(c.reply);
+    SCOPED_TRACE(c.command.request + " <- " + wireText(c.reply));
+    std::string outcome;
+    EXPECT_EQ(runCommand(c.reply, [&](S& s) { outcome = c.command.run(s); }), c.command.request);
+    EXPECT_EQ(outcome, c.outcome);
+    EXPECT_EQ(zavel_GetLastError(), c.error);
   }
-}
-
-TEST(StandardSession, ListingIntoAUsedVectorKeepsWhatTheReplyDoesNotReplace) {
-  std::vector<FileInfoItem> items(3);
-  items[0].name = "old0";
-  items[0].date = "olddate";
-  items[1].name = "old1";
-  runCommand(listing(2, "p2:30=new1"),
-             [&](StandardSession& s) { EXPECT_TRUE(s.getFileInfo("/", 63, 1, items)); });
-  EXPECT_EQ(itemsText(items), "old0|0|0|olddate,new1|0|0|");
-}
-
-TEST(StandardSession, ListingLongerThanAnyReplyCanCarryIsRefused) {
-  std::vector<FileInfoItem> items(1);
-  runCommand(listing(kMaxListingEntries + 1, ""),
-             [&](StandardSession& s) { EXPECT_FALSE(s.getFileInfo("/", 63, 1, items)); });
-  EXPECT_EQ(zavel_GetLastError(), 21003);
-  EXPECT_EQ(items.size(), 1u);
 }
 
 }  // namespace

@@ -5,30 +5,24 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <future>
-#include <memory>
 #include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/queued_window.h"
-#include "protocol/framing.h"
 #include "session/server_copy.h"
-#include "session/standard_session.h"
-#include "tests/session/wire_text.h"
-#include "tests/support/fake_server.h"
+#include "tests/session/wire_text.h"  // the fake server, the session and the standard headers
 
 namespace zavel {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::expectThreadError;
 using testing::FakeServer;
+using testing::framedBytes;
 using testing::okReply;
 using testing::Scripted;
 using Bytes = std::vector<uint8_t>;
@@ -46,14 +40,6 @@ Bytes joined(const Parts&... parts) {
   Bytes out;
   (out.insert(out.end(), parts.begin(), parts.end()), ...);
   return out;
-}
-
-// A framed reply as raw bytes, to follow a data phase in the same send.
-Bytes framed(const ParamRecord& record) {
-  Bytes bytes(encodedSize(record));
-  const int64_t n = encodeMessage(record, bytes.data(), bytes.size());
-  bytes.resize(static_cast<size_t>(std::max<int64_t>(n, 0)));
-  return bytes;
 }
 
 Bytes position8(uint64_t position) {
@@ -77,8 +63,11 @@ std::string str(const Bytes& bytes) {
 
 const ParamRecord kSize5 = testing::rec("size:12=5");
 
-ZavelSession* handle(Scripted& t) {
-  return reinterpret_cast<ZavelSession*>(static_cast<Session*>(t.session.get()));
+// A transfer's opening request as the server sees it.
+std::string opening(const char* command, const char* path, uint64_t start, uint64_t end,
+                    const char* truncate = "") {
+  return std::string("_cmd:30=") + command + " endpos:23=" + std::to_string(end) + truncate +
+         " path:30=" + path + " startpos:23=" + std::to_string(start);
 }
 
 // Every progress report, copied while it ran.
@@ -109,17 +98,8 @@ int32_t keepChunk(void* buffer, uint32_t count, uint64_t position, void*) {
   return 0;
 }
 
-int32_t refuse(void*, uint32_t, uint64_t, void*) {
-  return -1;
-}
-
-int32_t overfill(void*, uint32_t count, uint64_t, void*) {
-  return static_cast<int32_t>(count) + 1;
-}
-
 // Upload source over a byte vector: hands out at most `step` bytes a call, then 0.
 struct Supply {
-  explicit Supply(Bytes bytes) : data(std::move(bytes)) {}
   Bytes data;
   size_t given = 0;
   size_t step = 65536;
@@ -150,8 +130,7 @@ class Transfer : public ::testing::Test {
     g_reports.clear();
     g_chunks.clear();
     g_on_report = nullptr;
-    zavel_SetLastError(-7);
-    zavel_SetLastErrStr("kept");
+    testing::staleThreadError();
   }
 
   static TransferSpec spec(const char* source, const char* destination, uint64_t start,
@@ -160,8 +139,17 @@ class Transfer : public ::testing::Test {
             0,      &recordReport, nullptr, nullptr, nullptr,  nullptr};
   }
 
+  // Runs a 'd'ownload, 'u'pload or 'c'opy to a standard server.
+  static bool run(char kind, Scripted& t, TransferSpec& s, int32_t* cancel = nullptr) {
+    CopyTarget target{"127.0.0.1", 9553, "peer", ""};
+    if (kind == 'd') return t.session->download(&s, cancel);
+    if (kind == 'u') return t.session->upload(&s, cancel);
+    return t.session->copyEx(&target, &s, cancel);
+  }
+
   // Every report names this session, TransferSpec and direction; positions never go back.
-  static void expectReportsOf(ZavelSession* session, const TransferSpec& s, int32_t direction) {
+  static void expectReportsOf(Scripted& t, const TransferSpec& s, int32_t direction) {
+    const auto* session = reinterpret_cast<ZavelSession*>(static_cast<Session*>(t.session.get()));
     ASSERT_FALSE(g_reports.empty());
     uint64_t last = 0;
     for (const TransferProgress& p : g_reports) {
@@ -175,178 +163,140 @@ class Transfer : public ::testing::Test {
     }
   }
 
+  // At least one report per step of at most 64 KiB besides the first, from start to end.
+  static void expectSteps(uint64_t start, uint64_t end, size_t first_reports) {
+    const auto positions = reportedPositions();
+    ASSERT_GE(positions.size(), first_reports + (end - start + 65535) / 65536);
+    EXPECT_GE(positions.front(), start);
+    EXPECT_EQ(positions.back(), end);
+    for (size_t i = 1; i < positions.size(); ++i)
+      EXPECT_LE(positions[i] - positions[i - 1], 65536u);
+  }
+
   struct {
     fs::path base = fs::temp_directory_path() / ("zavel-transfer-" + std::to_string(::getpid()));
     std::string operator/(const char* name) const { return (base / name).string(); }
   } temp_;
 };
 
-TEST_F(Transfer, DownloadMovesTheRangeInStepsOfAtMost64KiBAtTheirPositions) {
-  const uint64_t kStart = 1000, kEnd = 151000;
-  const Bytes data = pattern(kStart, kEnd - kStart);
-  for (const bool to_file : {true, false}) {
-    SCOPED_TRACE(to_file ? "local file" : "data callback");
+TEST_F(Transfer, DownloadMovesItsRangeInStepsOfAtMost64KiBThenReadsTheFinalReply) {
+  const struct {
+    const char* what;
+    uint64_t start, end;
+    bool to_file;
+    int32_t truncate;
+    int32_t final_error;
+  } cases[] = {
+      // Data and final reply come in one piece: the last step must take only what is left.
+      {"to a local file", 1000, 151000, true, 0, 0},
+      {"to the data callback", 1000, 151000, false, 0, 0},
+      {"exactly one step", 0, 65536, false, 0, 0},
+      {"resumed after the file's bytes", 1000, 1500, true, 0, 0},
+      {"resumed into an emptied file", 1000, 1500, true, 1, 0},
+      {"an empty range into a new file", 0, 0, true, 0, 0},
+      {"an empty range", 4096, 4096, false, 0, 0},
+      // A refusal in the final reply leaves the stream in step.
+      {"an empty range the final reply refuses", 4096, 4096, false, 0, 23007},
+  };
+  const std::string local = temp_ / "down";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     reset();
-    // Data and final reply come in one piece: the last step must take only what is left.
+    const Bytes data = pattern(c.start, c.end - c.start);
     Scripted t([&](FakeServer& s) {
-      s.answer(okReply()).raw(joined(data, framed(okReply()))).answer(kSize5);
+      s.answer(okReply()).raw(joined(data, framedBytes(okReply(c.final_error, "final"))));
+      s.answer(kSize5);
     });
-    const std::string local = temp_ / "big";
-    writeFile(local, std::string(kStart, 'x'));
-    TransferSpec s = spec("/r/big", to_file ? local.c_str() : nullptr, kStart, kEnd);
+    const std::string before = str(pattern(0, c.start));
+    fs::remove(local);
+    if (c.start > 0) writeFile(local, before);
+    TransferSpec s =
+        spec("/r/big", c.to_file ? local.c_str() : nullptr, c.start, c.end, c.truncate);
     s.userValue = &t;
-    if (!to_file) s.dataCallback = &keepChunk;
+    if (!c.to_file) s.dataCallback = &keepChunk;
 
-    EXPECT_TRUE(t.session->download(&s, nullptr));
-    EXPECT_EQ(zavel_GetLastError(), 0);
-    EXPECT_STREQ(zavel_GetLastErrStr(), "");     // the opening request's
+    EXPECT_EQ(t.session->download(&s, nullptr), c.final_error == 0);
+    expectThreadError(c.final_error, "");        // the opening request's text, not the final's
     EXPECT_EQ(t.session->getFileSize("/r"), 5);  // the stream stayed in step
-    EXPECT_EQ(t.commands()[0], "_cmd:30=download endpos:23=151000 path:30=/r/big startpos:23=1000");
+    const auto commands = t.commands();
+    EXPECT_EQ(commands.size(), 2u);
+    EXPECT_EQ(commands[0], opening("download", "/r/big", c.start, c.end));
     EXPECT_EQ(t.server.connectionsAccepted(), 1);
-
-    if (to_file) {
-      EXPECT_EQ(readFile(local), std::string(kStart, 'x') + str(data));
+    if (c.to_file) {
+      EXPECT_EQ(readFile(local), (c.truncate ? std::string(c.start, '\0') : before) + str(data));
     } else {
-      uint64_t next = kStart;
+      uint64_t next = c.start;
       Bytes got;
-      for (const Chunk& c : g_chunks) {
-        EXPECT_LE(c.bytes.size(), 65536u);
-        EXPECT_EQ(c.position, next);
-        next += c.bytes.size();
-        got.insert(got.end(), c.bytes.begin(), c.bytes.end());
+      for (const Chunk& k : g_chunks) {
+        EXPECT_LE(k.bytes.size(), 65536u);
+        EXPECT_EQ(k.position, next);
+        next += k.bytes.size();
+        got.insert(got.end(), k.bytes.begin(), k.bytes.end());
       }
       EXPECT_EQ(got, data);
     }
-    expectReportsOf(handle(t), s, ZAVEL_DIRECTION_DOWNLOAD);
-    const auto positions = reportedPositions();
-    ASSERT_GE(positions.size(), 4u);
-    EXPECT_EQ(positions.front(), kStart);
-    EXPECT_EQ(positions.back(), kEnd);
-    for (size_t i = 1; i < positions.size(); ++i)
-      EXPECT_LE(positions[i] - positions[i - 1], 65536u);
+    expectReportsOf(t, s, ZAVEL_DIRECTION_DOWNLOAD);
+    expectSteps(c.start, c.end, 1);
+    EXPECT_EQ(reportedPositions().front(), c.start);
+    EXPECT_TRUE(c.start != c.end || g_reports.size() == 1u) << "an empty range reports once";
     for (const auto& p : g_reports) EXPECT_EQ(p.status, 0);
   }
 }
 
-TEST_F(Transfer, DownloadOfAnEmptyRangeMovesNothingAndReportsTheFinalReply) {
-  const struct {
-    int32_t final_error;
-    bool ok;
-  } cases[] = {{0, true}, {23007, false}};
-  for (const auto& c : cases) {
-    reset();
-    Scripted t([&](FakeServer& s) {
-      s.answer(okReply()).reply(okReply(c.final_error, "final")).answer(kSize5);
-    });
-    TransferSpec s = spec("/r/f", nullptr, 4096, 4096);
-    s.dataCallback = &keepChunk;
-    EXPECT_EQ(t.session->download(&s, nullptr), c.ok);
-    EXPECT_EQ(zavel_GetLastError(), c.final_error);
-    EXPECT_STREQ(zavel_GetLastErrStr(), "");  // the final reply's text is not taken
-    EXPECT_TRUE(g_chunks.empty());
-    EXPECT_EQ(reportedPositions(), std::vector<uint64_t>{4096});
-    // A refusal in the final reply leaves the stream in step.
-    EXPECT_EQ(t.session->getFileSize("/r"), 5);
-    EXPECT_EQ(t.commands().size(), 2u);
-    EXPECT_EQ(t.server.connectionsAccepted(), 1);
-  }
-}
-
-TEST_F(Transfer, ResumedDownloadContinuesAfterTheExistingBytes) {
-  const std::string existing = str(pattern(0, 1000));
-  const Bytes rest = pattern(1000, 500);
-  const struct {
-    int32_t truncate;
-    std::string before;  // what the local file holds in front of the new bytes
-  } cases[] = {{0, existing}, {1, std::string(1000, '\0')}};
-  for (const auto& c : cases) {
-    reset();
-    Scripted t([&](FakeServer& s) { s.answer(okReply()).raw(rest).reply(okReply()); });
-    const std::string local = temp_ / "resume";
-    writeFile(local, existing);
-    TransferSpec s = spec("/r/f", local.c_str(), 1000, 1500, c.truncate);
-    EXPECT_TRUE(t.session->download(&s, nullptr));
-    EXPECT_EQ(readFile(local), c.before + str(rest)) << c.truncate;
-  }
-}
-
-TEST_F(Transfer, LocalFileThatCannotBeOpenedOrPlacedAtStartFailsBeforeAnythingIsSent) {
+TEST_F(Transfer, UnusableSpecsOrLocalFilesFailBeforeAnythingIsSent) {
   const uint64_t kHuge = uint64_t{1} << 63;
   const std::string missing = temp_ / "no/such/folder/f";
   const std::string too_long = "/tmp/" + std::string(5000, 'a');
-  const struct {
-    const char* what;
-    bool download;
-    std::string local;
-    uint64_t start, end;
-  } cases[] = {
-      // /dev/null takes any position but always lands on 0.
-      {"download to /dev/null at 1000", true, "/dev/null", 1000, 2000},
-      {"download beyond any file offset", true, temp_ / "f", kHuge, kHuge},
-      {"download into a missing folder", true, missing, 0, 10},
-      {"download to a name too long", true, too_long, 0, 10},
-      {"upload from a missing file", false, missing, 0, 10},
-      {"upload from /dev/null at 1000", false, "/dev/null", 1000, 2000},
-  };
-  for (const auto& c : cases) {
-    reset();
-    Scripted t([](FakeServer&) {});
-    zavel_SetLastErrStr("kept");
-    TransferSpec s = c.download ? spec("/r/f", c.local.c_str(), c.start, c.end)
-                                : spec(c.local.c_str(), "/r/f", c.start, c.end);
-    EXPECT_FALSE(c.download ? t.session->download(&s, nullptr) : t.session->upload(&s, nullptr))
-        << c.what;
-    EXPECT_EQ(zavel_GetLastError(), 23002) << c.what;
-    EXPECT_STREQ(zavel_GetLastErrStr(), "kept") << c.what;
-    EXPECT_TRUE(t.commands().empty()) << c.what;
-    EXPECT_TRUE(g_reports.empty()) << c.what;
-  }
-}
-
-TEST_F(Transfer, UnusableSpecsAreRefusedBeforeAnythingIsOpenedOrSent) {
-  const std::string local = temp_ / "never-made";
+  const std::string never = temp_ / "never-made";
+  const std::string any = temp_ / "f";
   const std::string source = temp_ / "source";
   writeFile(source, "abc");
   const struct {
     const char* what;
-    char kind;  // 'd'ownload, 'u'pload, 'c'opy
+    char kind;
     const char* source;
     const char* destination;
     uint64_t start, end;
     bool callback;
+    int32_t error;
   } cases[] = {
-      {"download to a file and a callback", 'd', "/r/f", local.c_str(), 0, 10, true},
-      {"download with its end below its start", 'd', "/r/f", local.c_str(), 10, 9, false},
-      {"upload from a file and a callback", 'u', source.c_str(), "/r/f", 0, 3, true},
-      {"upload with its end below its start", 'u', source.c_str(), "/r/f", 3, 0, false},
-      {"upload of a range from nothing", 'u', nullptr, "/r/f", 0, 3, false},
-      {"copy with its end below its start", 'c', "/r/f", "/r/g", 1, 0, false},
+      {"download to a file and a callback", 'd', "/r/f", never.c_str(), 0, 10, true, 24001},
+      {"download with its end below its start", 'd', "/r/f", never.c_str(), 10, 9, false, 24001},
+      {"upload from a file and a callback", 'u', source.c_str(), "/r/f", 0, 3, true, 24001},
+      {"upload with its end below its start", 'u', source.c_str(), "/r/f", 3, 0, false, 24001},
+      {"upload of a range from nothing", 'u', nullptr, "/r/f", 0, 3, false, 24001},
+      {"copy with its end below its start", 'c', "/r/f", "/r/g", 1, 0, false, 24001},
+      // /dev/null takes any position but always lands on 0.
+      {"download to /dev/null at 1000", 'd', "/r/f", "/dev/null", 1000, 2000, false, 23002},
+      {"download beyond any file offset", 'd', "/r/f", any.c_str(), kHuge, kHuge, false, 23002},
+      {"download into a missing folder", 'd', "/r/f", missing.c_str(), 0, 10, false, 23002},
+      {"download to a name too long", 'd', "/r/f", too_long.c_str(), 0, 10, false, 23002},
+      {"upload from a missing file", 'u', missing.c_str(), "/r/f", 0, 10, false, 23002},
+      {"upload from /dev/null at 1000", 'u', "/dev/null", "/r/f", 1000, 2000, false, 23002},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     reset();
     Scripted t([](FakeServer&) {});
-    zavel_SetLastErrStr("kept");
+    testing::staleThreadError();
     TransferSpec s = spec(c.source, c.destination, c.start, c.end);
     if (c.callback) s.dataCallback = &keepChunk;
-    CopyTarget target{"127.0.0.1", 9553, "peer", ""};
-    bool ok = true;
-    switch (c.kind) {
-      case 'd':
-        ok = t.session->download(&s, nullptr);
-        break;
-      case 'u':
-        ok = t.session->upload(&s, nullptr);
-        break;
-      default:
-        ok = t.session->copyEx(&target, &s, nullptr);
-    }
-    EXPECT_FALSE(ok) << c.what;
-    EXPECT_EQ(zavel_GetLastError(), 24001) << c.what;
-    EXPECT_STREQ(zavel_GetLastErrStr(), "kept") << c.what;
-    EXPECT_TRUE(t.commands().empty()) << c.what;
-    EXPECT_FALSE(fs::exists(local)) << c.what;
+    EXPECT_FALSE(run(c.kind, t, s));
+    expectThreadError(c.error, "kept");
+    EXPECT_TRUE(t.commands().empty());
+    EXPECT_TRUE(g_reports.empty());
+    EXPECT_FALSE(fs::exists(never));
     EXPECT_EQ(readFile(source), "abc");
   }
+  // No spec or no target at all.
+  Scripted t([](FakeServer&) {});
+  TransferSpec s = spec("/r/f", "/r/g", 0, 1);
+  CopyTarget target{"127.0.0.1", 9553, "peer", ""};
+  EXPECT_FALSE(t.session->download(nullptr, nullptr) || t.session->upload(nullptr, nullptr) ||
+               t.session->copyEx(&target, nullptr, nullptr) ||
+               t.session->copyEx(nullptr, &s, nullptr));
+  expectThreadError(24001);
+  EXPECT_TRUE(t.commands().empty());
 }
 
 TEST_F(Transfer, CancelledDownloadSucceedsClosesTheConnectionAndTheNextCommandSignsOnAgain) {
@@ -360,7 +310,7 @@ TEST_F(Transfer, CancelledDownloadSucceedsClosesTheConnectionAndTheNextCommandSi
   };
   TransferSpec s = spec("/r/f", nullptr, 0, 1000000);
   EXPECT_TRUE(t.session->download(&s, &cancel));
-  EXPECT_EQ(zavel_GetLastError(), 0);
+  expectThreadError(0);
   EXPECT_FALSE(t.session->connection().connected());
   // One step was taken, then the closing report.
   ASSERT_EQ(g_reports.size(), 3u);
@@ -374,139 +324,114 @@ TEST_F(Transfer, CancelledDownloadSucceedsClosesTheConnectionAndTheNextCommandSi
   EXPECT_EQ(t.server.connectionsAccepted(), 2);
 }
 
-TEST_F(Transfer, DownloadFailsWhenTheServerStallsOrClosesMidFile) {
-  const struct {
-    const char* what;
-    std::function<void(FakeServer&)> then;
-  } cases[] = {
-      {"stalls longer than a step may wait", [](FakeServer& s) { s.stall(60000); }},
-      {"closes: empty receives", [](FakeServer& s) { s.close(); }},
-  };
-  for (const auto& c : cases) {
-    reset();
-    Scripted t([&](FakeServer& s) {
-      s.answer(okReply()).raw(pattern(0, 1000));
-      c.then(s);
-    });
-    TransferSpec s = spec("/r/f", nullptr, 0, 5000);
-    EXPECT_FALSE(t.session->download(&s, nullptr)) << c.what;
-    EXPECT_EQ(zavel_GetLastError(), 21002) << c.what;
-    EXPECT_FALSE(t.session->connection().connected()) << c.what;
-    ASSERT_FALSE(g_reports.empty());
-    EXPECT_EQ(g_reports.back().status, 21002) << c.what;
-    EXPECT_EQ(g_reports.back().position, 1000u) << c.what;
-  }
-}
-
-TEST_F(Transfer, DataCallbackThatAbortsFailsTheTransferAndClosesTheConnection) {
-  const struct {
-    const char* what;
-    bool download;
-    ZavelDataCallback callback;
-  } cases[] = {
-      {"download callback gives -1", true, &refuse},
-      {"upload callback gives -1", false, &refuse},
-      {"upload callback claims more than it was asked for", false, &overfill},
-  };
-  for (const auto& c : cases) {
-    reset();
-    Scripted t([&](FakeServer& s) {
-      s.answer(okReply());
-      if (c.download) s.raw(pattern(0, 1000));
-    });
-    TransferSpec s = spec(nullptr, nullptr, 0, 5000);
-    (c.download ? s.source : s.destination) = "/r/f";
-    s.dataCallback = c.callback;
-    EXPECT_FALSE(c.download ? t.session->download(&s, nullptr) : t.session->upload(&s, nullptr))
-        << c.what;
-    EXPECT_EQ(zavel_GetLastError(), 23002) << c.what;
-    EXPECT_FALSE(t.session->connection().connected()) << c.what;
-  }
-}
-
-TEST_F(Transfer, UploadSendsItsRangeOfTheFileAndReadsTheFinalReply) {
-  const Bytes file = pattern(0, 150000);
-  const std::string local = temp_ / "up";
-  writeFile(local, str(file));
-  Scripted t([&](FakeServer& s) {
-    s.answer(okReply()).receiveRaw(149000).reply(okReply()).answer(kSize5);
-  });
-  TransferSpec s = spec(local.c_str(), "/r/up", 1000, 150000, 1);
-  s.userValue = &s;
-  EXPECT_TRUE(t.session->upload(&s, nullptr));
-  EXPECT_EQ(zavel_GetLastError(), 0);
-  EXPECT_EQ(t.session->getFileSize("/r/up"), 5);
-  EXPECT_EQ(t.commands()[0],
-            "_cmd:30=upload endpos:23=150000 istrunc:12=1 path:30=/r/up startpos:23=1000");
-  EXPECT_EQ(t.server.rawReceived(), Bytes(file.begin() + 1000, file.end()));
-  EXPECT_EQ(t.server.connectionsAccepted(), 1);
-  expectReportsOf(handle(t), s, ZAVEL_DIRECTION_UPLOAD);
-  const auto positions = reportedPositions();
-  ASSERT_GE(positions.size(), 3u);
-  EXPECT_EQ(positions.back(), 150000u);
-  EXPECT_GE(positions.front(), 1000u);
-  for (size_t i = 1; i < positions.size(); ++i) EXPECT_LE(positions[i] - positions[i - 1], 65536u);
-}
-
-TEST_F(Transfer, UploadThatMeetsAFullSocketDeliversEveryByteOnceThePeerReadsAgain) {
-  // More than the socket buffers of both ends hold, while the server does not read.
-  const size_t kSize = 16u << 20;
-  Supply source(pattern(0, kSize));
-  Scripted t(
-      [&](FakeServer& s) { s.answer(okReply()).stall(500).receiveRaw(kSize).reply(okReply()); });
-  TransferSpec s = spec(nullptr, "/r/big", 0, kSize);
-  s.dataCallback = &supply;
-  s.userValue = &source;
-  s.progressCallback = nullptr;
-  EXPECT_TRUE(t.session->upload(&s, nullptr));
-  EXPECT_EQ(zavel_GetLastError(), 0);
-  EXPECT_TRUE(t.server.waitDone());
-  EXPECT_TRUE(t.server.rawReceived() == source.data);
-  // The callback is told what has been sent, never more than it gave.
-  for (size_t i = 1; i < source.positions.size(); ++i)
-    EXPECT_LE(source.positions[i - 1], source.positions[i]);
-}
-
-TEST_F(Transfer, UploadFromACallbackThatEndsEarlySendsWhatItGaveAndReadsTheFinalReply) {
-  Supply source(pattern(0, 100000));
-  source.step = 40000;
-  Scripted t([&](FakeServer& s) { s.answer(okReply()).receiveRaw(100000).reply(okReply()); });
-  TransferSpec s = spec(nullptr, "/r/f", 0, 300000);
-  s.dataCallback = &supply;
-  s.userValue = &source;
-  EXPECT_TRUE(t.session->upload(&s, nullptr));
-  EXPECT_EQ(zavel_GetLastError(), 0);
-  EXPECT_TRUE(t.server.waitDone());
-  EXPECT_EQ(t.server.rawReceived(), source.data);
-  EXPECT_TRUE(t.session->connection().connected());
-  EXPECT_EQ(g_reports.back().position, 100000u);
-}
-
-TEST_F(Transfer, UploadWhoseFileEndsBeforeTheRangeFailsAndClosesTheConnection) {
+TEST_F(Transfer, FailureMidwayEndsWithItsStatusReportedAndTheConnectionClosed) {
   const std::string local = temp_ / "short";
   writeFile(local, str(pattern(0, 1000)));
-  // After the file's bytes the server waits for more: only a closed connection ends it.
-  Scripted t([&](FakeServer& s) { s.answer(okReply()).receiveRaw(1000).receive(); });
-  TransferSpec s = spec(local.c_str(), "/r/f", 0, 5000);
-  // Should the upload wait for bytes that never come, the cancel flag ends it.
-  int32_t cancel = 0;
-  g_on_report = [&](const TransferProgress&) {
-    if (g_reports.size() > 100) cancel = 1;
+  auto refuse = [](void*, uint32_t, uint64_t, void*) { return int32_t{-1}; };
+  auto overfill = [](void*, uint32_t count, uint64_t, void*) {
+    return static_cast<int32_t>(count) + 1;
   };
-  EXPECT_FALSE(t.session->upload(&s, &cancel));
-  EXPECT_EQ(zavel_GetLastError(), 23002);
-  EXPECT_FALSE(t.session->connection().connected());
-  EXPECT_TRUE(t.server.waitDone());
-  EXPECT_EQ(t.server.rawReceived(), pattern(0, 1000));
-  EXPECT_LE(t.server.requests().back().result, 0);
-  EXPECT_EQ(g_reports.back().status, 23002);
+  const struct {
+    const char* what;
+    char kind;
+    std::function<void(FakeServer&)> after;  // what the server does after the opening reply
+    ZavelDataCallback callback;
+    const char* file;
+    int32_t error;
+    uint64_t position;    // of the last report
+    size_t received = 0;  // bytes the server takes in
+  } cases[] = {
+      {"download: the server stalls longer than a step may wait", 'd',
+       [](FakeServer& s) { s.raw(pattern(0, 1000)).stall(60000); }, nullptr, nullptr, 21002, 1000},
+      {"download: the server closes, receives come back empty", 'd',
+       [](FakeServer& s) { s.raw(pattern(0, 1000)).close(); }, nullptr, nullptr, 21002, 1000},
+      {"download callback gives -1", 'd', [](FakeServer& s) { s.raw(pattern(0, 1000)); }, refuse,
+       nullptr, 23002, 0},
+      {"upload callback gives -1", 'u', [](FakeServer&) {}, refuse, nullptr, 23002, 0},
+      {"upload callback claims more than it was asked for", 'u', [](FakeServer&) {}, overfill,
+       nullptr, 23002, 0},
+      // After the file's bytes the server waits for more: only a closed connection ends it.
+      {"upload whose file ends before the range", 'u',
+       [](FakeServer& s) { s.receiveRaw(1000).receive(); }, nullptr, local.c_str(), 23002, 1000,
+       1000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    reset();
+    Scripted t([&](FakeServer& s) { c.after(s.answer(okReply())); });
+    TransferSpec s = c.kind == 'd' ? spec("/r/f", nullptr, 0, 5000) : spec(c.file, "/r/f", 0, 5000);
+    s.dataCallback = c.callback;
+    // Should a transfer wait for bytes that never come, the cancel flag ends it.
+    int32_t cancel = 0;
+    g_on_report = [&](const TransferProgress&) {
+      if (g_reports.size() > 100) cancel = 1;
+    };
+    EXPECT_FALSE(run(c.kind, t, s, &cancel));
+    expectThreadError(c.error);
+    EXPECT_FALSE(t.session->connection().connected());
+    ASSERT_FALSE(g_reports.empty());
+    EXPECT_EQ(g_reports.back().status, c.error);
+    EXPECT_EQ(g_reports.back().position, c.position);
+    if (c.received > 0) {
+      EXPECT_TRUE(t.server.waitDone());
+      EXPECT_EQ(t.server.rawReceived(), pattern(0, c.received));
+      EXPECT_LE(t.server.requests().back().result, 0);
+    }
+  }
+}
+
+TEST_F(Transfer, UploadSendsItsRangeThenReadsTheFinalReply) {
+  const struct {
+    const char* what;
+    bool from_file;
+    uint64_t start, end;
+    size_t given;  // bytes the source holds from start
+    size_t step;   // most a callback gives at once
+    int stall;     // the server reads nothing for this long first
+    int32_t truncate;
+  } cases[] = {
+      {"from a file", true, 1000, 150000, 149000, 0, 0, 1},
+      // More than the socket buffers of both ends hold, while the server does not read.
+      {"meeting a full socket", false, 0, 16u << 20, 16u << 20, 65536, 500, 0},
+      // What a callback that ends early gave is sent, and the final reply read.
+      {"from a callback that ends early", false, 0, 300000, 100000, 40000, 0, 0},
+      {"an empty range", true, 1000, 1000, 0, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    reset();
+    const Bytes file = pattern(0, c.start + c.given);
+    const std::string local = temp_ / "up";
+    writeFile(local, str(file));
+    Supply source{Bytes(file.begin() + static_cast<ptrdiff_t>(c.start), file.end()), 0, c.step, {}};
+    Scripted t([&](FakeServer& s) {
+      s.answer(okReply()).stall(c.stall).receiveRaw(c.given).reply(okReply()).answer(kSize5);
+    });
+    TransferSpec s =
+        spec(c.from_file ? local.c_str() : nullptr, "/r/up", c.start, c.end, c.truncate);
+    s.dataCallback = c.from_file ? nullptr : &supply;
+    s.userValue = &source;
+    EXPECT_TRUE(t.session->upload(&s, nullptr));
+    expectThreadError(0);
+    EXPECT_TRUE(t.session->connection().connected());
+    EXPECT_EQ(t.session->getFileSize("/r/up"), 5);
+    const std::string truncate = " istrunc:12=" + std::to_string(c.truncate);
+    EXPECT_EQ(t.commands()[0], opening("upload", "/r/up", c.start, c.end, truncate.c_str()));
+    EXPECT_TRUE(t.server.rawReceived() == source.data);  // no dump of 16 MiB
+    EXPECT_EQ(t.server.connectionsAccepted(), 1);
+    expectReportsOf(t, s, ZAVEL_DIRECTION_UPLOAD);
+    expectSteps(c.start, c.start + c.given, 1);
+    // The callback is told what has been sent, never more than it gave.
+    for (size_t i = 1; i < source.positions.size(); ++i)
+      EXPECT_LE(source.positions[i - 1], source.positions[i]);
+  }
 }
 
 TEST_F(Transfer, CopyFollowsTheServersPositionsAndTakesAnyFinalReplyAsSuccess) {
   Scripted t([&](FakeServer& s) {
     s.answer(okReply())
         .raw(joined(position8(0), position8(65536), position8(150000),
-                    framed(okReply(23007, "disk full"))))
+                    framedBytes(okReply(23007, "disk full"))))
         .answer(kSize5);
   });
   CopyTarget target{"10.0.0.2", 9553, "peer", "pw"};
@@ -514,13 +439,13 @@ TEST_F(Transfer, CopyFollowsTheServersPositionsAndTakesAnyFinalReplyAsSuccess) {
   TransferSpec s = spec("/a/f", "/peer/f", 0, 150000, 1);
   const TransferSpec spec_before = s;
   EXPECT_TRUE(t.session->copyEx(&target, &s, nullptr));
-  EXPECT_EQ(zavel_GetLastError(), 0);
+  expectThreadError(0);
   EXPECT_EQ(t.session->getFileSize("/a/f"), 5);
   EXPECT_EQ(t.commands()[0],
             "_cmd:30=copyex destpath:30=/peer/f endpos:23=150000 id:30=peer ip:30=10.0.0.2 "
             "istrunc:12=1 pass:30=pw port:12=9553 srcpath:30=/a/f startpos:23=0 version:12=2");
   EXPECT_EQ(reportedPositions(), (std::vector<uint64_t>{0, 65536, 150000}));
-  expectReportsOf(handle(t), s, ZAVEL_DIRECTION_COPY);
+  expectReportsOf(t, s, ZAVEL_DIRECTION_COPY);
   EXPECT_EQ(memcmp(&target, &target_before, sizeof target), 0);
   EXPECT_EQ(memcmp(&s, &spec_before, sizeof s), 0);
 }
@@ -534,16 +459,18 @@ TEST_F(Transfer, CopyFailsWhenItsPositionStreamIsOutOfStep) {
       {"a position past the end", joined(position8(65536), position8(150001)), 0},
       {"a position before the start", position8(5), 1000},
       {"a position cut short", Bytes{0, 0, 0, 0}, 0},
+      {"no position at all", Bytes{}, 0},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     reset();
     Scripted t([&](FakeServer& s) { s.answer(okReply()).raw(c.stream).close(); });
     CopyTarget target{"10.0.0.2", 9553, "peer", "pw"};
     TransferSpec s = spec("/a/f", "/peer/f", c.start, 150000);
-    EXPECT_FALSE(t.session->copyEx(&target, &s, nullptr)) << c.what;
-    EXPECT_EQ(zavel_GetLastError(), 21002) << c.what;
-    EXPECT_FALSE(t.session->connection().connected()) << c.what;
-    for (uint64_t p : reportedPositions()) EXPECT_LE(p, 150000u) << c.what;
+    EXPECT_FALSE(t.session->copyEx(&target, &s, nullptr));
+    expectThreadError(21002);
+    EXPECT_FALSE(t.session->connection().connected());
+    for (uint64_t p : reportedPositions()) EXPECT_LE(p, 150000u);
   }
 }
 
@@ -551,11 +478,7 @@ TEST_F(Transfer, CopyFailsWhenItsPositionStreamIsOutOfStep) {
 struct FakeClubDestination : PreparedDestination {
   static inline std::vector<std::string> events;
   bool prepare(Where* where) override {
-    where->host = "10.9.9.9";
-    where->user = "octa";
-    where->path = "/club/prepared";
-    where->file_index = 77;
-    where->notify_seconds = 0;
+    *where = {"10.9.9.9", "octa", "/club/prepared", 77, 0};
     events.push_back("prepare");
     return true;
   }
@@ -580,7 +503,7 @@ TEST_F(Transfer, CopyToAClubDiskGoesThroughItsPreparedDestination) {
     TransferSpec s = spec("/a/f", "/club/f", 0, 10);
     s.destinationKind = &club_kind;
     EXPECT_FALSE(t.session->copyEx(&target, &s, nullptr));
-    EXPECT_EQ(zavel_GetLastError(), 24004);
+    expectThreadError(24004);
     EXPECT_TRUE(t.commands().empty());
   }
   setClubDestinationMaker(&makeFakeClubDestination);
@@ -595,11 +518,12 @@ TEST_F(Transfer, CopyToAClubDiskGoesThroughItsPreparedDestination) {
       {"refused midway", false, 4, {"prepare", "end -3"}},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     reset();
     FakeClubDestination::events.clear();
     Scripted t([&](FakeServer& s) {
       if (c.accepted) {
-        s.answer(okReply()).raw(joined(position8(0), position8(10), framed(okReply())));
+        s.answer(okReply()).raw(joined(position8(0), position8(10), framedBytes(okReply())));
       } else {
         s.answer(okReply(23009, "no"));
       }
@@ -607,13 +531,14 @@ TEST_F(Transfer, CopyToAClubDiskGoesThroughItsPreparedDestination) {
     TransferSpec s = spec("/a/f", "/club/f", c.start, 10);
     s.destinationKind = &club_kind;
     s.destinationExtra = &club_number;
-    EXPECT_EQ(t.session->copyEx(&target, &s, nullptr), c.accepted) << c.what;
-    EXPECT_EQ(FakeClubDestination::events, c.events) << c.what;
-    const std::string request = t.commands()[0];
-    EXPECT_NE(request.find("destpath:30=/club/prepared "), std::string::npos) << request;
-    EXPECT_NE(request.find("id:30=octa ip:30=10.9.9.9 "), std::string::npos) << request;
-    EXPECT_NE(request.find("port:12=" + std::to_string(t.server.port())), std::string::npos)
-        << request;
+    EXPECT_EQ(t.session->copyEx(&target, &s, nullptr), c.accepted);
+    EXPECT_EQ(FakeClubDestination::events, c.events);
+    // Reached through the prepared server, on this server's port.
+    EXPECT_EQ(t.commands()[0],
+              "_cmd:30=copyex destpath:30=/club/prepared endpos:23=10 id:30=octa ip:30=10.9.9.9 "
+              "istrunc:12=0 pass:30=pw port:12=" +
+                  std::to_string(t.server.port()) +
+                  " srcpath:30=/a/f startpos:23=" + std::to_string(c.start) + " version:12=2");
     EXPECT_STREQ(target.host, "10.0.0.2");
     EXPECT_STREQ(s.destination, "/club/f");
   }
@@ -622,36 +547,37 @@ TEST_F(Transfer, CopyToAClubDiskGoesThroughItsPreparedDestination) {
 
 // Reports and data steps in the order they happened, from whichever thread.
 struct Timeline {
+  struct Event {
+    bool report;
+    uint64_t position;
+    std::thread::id thread;
+    uint32_t message;
+    uintptr_t wparam;
+  };
   std::mutex mutex;
-  std::vector<std::string> events;
-  std::vector<std::thread::id> report_threads;
+  std::vector<Event> events;
 
-  void add(std::string event) {
+  void add(const Event& event) {
     std::lock_guard lock(mutex);
-    events.push_back(std::move(event));
+    events.push_back(event);
   }
 };
 
 int32_t logStep(void*, uint32_t, uint64_t position, void* user) {
-  static_cast<Timeline*>(user)->add("data " + std::to_string(position));
+  static_cast<Timeline*>(user)->add({false, position, {}, 0, 0});
   return 0;
 }
 
 TEST_F(Transfer, ProgressSentToAWindowOnAnotherThreadIsHandledThereInOrderWhileTheTransferWaits) {
   const Bytes data = pattern(0, 300000);
-  Scripted t([&](FakeServer& s) { s.answer(okReply()).raw(joined(data, framed(okReply()))); });
+  Scripted t([&](FakeServer& s) { s.answer(okReply()).raw(joined(data, framedBytes(okReply()))); });
   Timeline timeline;
   std::atomic<bool> finished{false};
   std::promise<platform::QueuedWindow*> made;
   std::thread window_thread([&] {
     platform::QueuedWindow window([&](uint32_t message, uintptr_t wparam, intptr_t lparam) {
       const auto* p = reinterpret_cast<const TransferProgress*>(lparam);
-      {
-        std::lock_guard lock(timeline.mutex);
-        timeline.report_threads.push_back(std::this_thread::get_id());
-      }
-      timeline.add("report " + std::to_string(p->position) + " message " + std::to_string(message) +
-                   " " + std::to_string(wparam));
+      timeline.add({true, p->position, std::this_thread::get_id(), message, wparam});
       return intptr_t{0};
     });
     made.set_value(&window);
@@ -670,25 +596,26 @@ TEST_F(Transfer, ProgressSentToAWindowOnAnotherThreadIsHandledThereInOrderWhileT
   EXPECT_TRUE(ok);
 
   // report start, data start, report p1, data p1, ..., report end: each report was handled
-  // before the transfer went on.
-  ASSERT_GE(timeline.events.size(), 3u);
-  for (size_t i = 0; i < timeline.events.size(); ++i) {
-    const std::string& e = timeline.events[i];
-    if (i % 2 == 0) {
-      ASSERT_EQ(e.rfind("report ", 0), 0u) << i << ": " << e;
-      EXPECT_NE(e.find(" message 2075 0"), std::string::npos) << e;
-      if (i > 0) {
-        // The report after a step shows where that step ended.
-        const uint64_t reported = std::stoull(e.substr(7));
-        EXPECT_GT(reported, std::stoull(timeline.events[i - 1].substr(5)));
-      }
-    } else {
-      ASSERT_EQ(e.rfind("data ", 0), 0u) << i << ": " << e;
-      EXPECT_EQ(std::stoull(e.substr(5)), std::stoull(timeline.events[i - 1].substr(7))) << e;
+  // on the window's thread before the transfer went on.
+  const auto& events = timeline.events;
+  ASSERT_GE(events.size(), 3u);
+  for (size_t i = 0; i < events.size(); ++i) {
+    SCOPED_TRACE(i);
+    const Timeline::Event& e = events[i];
+    ASSERT_EQ(e.report, i % 2 == 0);
+    if (!e.report) {
+      EXPECT_EQ(e.position, events[i - 1].position);  // a step starts where the report was
+      continue;
+    }
+    EXPECT_EQ(e.thread, window_id);
+    EXPECT_EQ(e.message, 2075u);
+    EXPECT_EQ(e.wparam, 0u);
+    if (i > 0) {
+      EXPECT_GT(e.position, events[i - 1].position);  // the report after a step: where it ended
     }
   }
-  EXPECT_EQ(timeline.events.back(), "report " + std::to_string(data.size()) + " message 2075 0");
-  for (const auto& id : timeline.report_threads) EXPECT_EQ(id, window_id);
+  EXPECT_TRUE(events.back().report);
+  EXPECT_EQ(events.back().position, data.size());
 }
 
 }  // namespace

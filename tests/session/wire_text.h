@@ -57,6 +57,20 @@ inline ParamRecord rec(const std::string& text, ParamRecord r = okReply()) {
   return r;
 }
 
+// The thread's error state as a command left it; a null text is not compared.
+inline void expectThreadError(int32_t number, const char* text = nullptr) {
+  EXPECT_EQ(zavel_GetLastError(), number);
+  if (text != nullptr) {
+    EXPECT_STREQ(zavel_GetLastErrStr(), text);
+  }
+}
+
+// Sets the thread's error state to values no command leaves, to see what a command changed.
+inline void staleThreadError() {
+  zavel_SetLastError(-7);
+  zavel_SetLastErrStr("kept");
+}
+
 inline ParamRecord signOnReply(const char* path = "/home/alice") {
   ParamRecord r = okReply();
   r.setString("path", path);

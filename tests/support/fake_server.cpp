@@ -6,6 +6,8 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "protocol/framing.h"
+
 namespace zavel::testing {
 
 FakeServer::FakeServer() {
@@ -150,6 +152,30 @@ ParamRecord okReply(int32_t error, const char* text) {
   r.setInt32("error", error);
   r.setString("errstr", text);
   return r;
+}
+
+std::vector<uint8_t> framedBytes(const ParamRecord& record) {
+  std::vector<uint8_t> bytes(encodedSize(record));
+  const int64_t n = encodeMessage(record, bytes.data(), bytes.size());
+  bytes.resize(static_cast<size_t>(n > 0 ? n : 0));
+  return bytes;
+}
+
+std::vector<uint8_t> headerBytes(uint16_t format, uint32_t flags, uint32_t body_length, bool big) {
+  std::vector<uint8_t> h(kHeaderSize, 0);
+  auto put = [&](size_t at, uint64_t v, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+      h[at + (big ? n - 1 - i : i)] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  h[0] = 'z';
+  h[1] = 'v';
+  put(2, format, 2);
+  put(4, flags, 4);
+  put(8, body_length, 4);
+  ParamRecord order;
+  order.setBodyFormat(big ? kBodyTypedNetwork : kBodyTypedLittle);
+  put(12, headerChecksum(order, h.data()), 4);
+  return h;
 }
 
 }  // namespace zavel::testing

@@ -53,12 +53,17 @@ TcpRelay::~TcpRelay() {
 
 void TcpRelay::cutNextAfter(Direction direction, uint64_t bytes) {
   std::lock_guard lock(mutex_);
-  next_ = Plan{true, direction, bytes};
+  next_ = Plan{Action::kCut, direction, bytes};
 }
 
 void TcpRelay::holdNextAfter(uint64_t bytes, uint64_t kept) {
   std::lock_guard lock(mutex_);
-  next_ = Plan{true, Direction::kToServer, bytes, kept};
+  next_ = Plan{Action::kHold, Direction::kToServer, bytes, kept};
+}
+
+void TcpRelay::gateNextAfter(uint64_t bytes) {
+  std::lock_guard lock(mutex_);
+  next_ = Plan{Action::kGate, Direction::kToClient, bytes};
 }
 
 bool TcpRelay::waitUntilHolding(std::chrono::milliseconds limit) {
@@ -70,6 +75,14 @@ void TcpRelay::release() {
   std::lock_guard lock(mutex_);
   released_ = true;
   changed_.notify_all();
+}
+
+bool TcpRelay::holdUntilReleased() {
+  std::unique_lock lock(mutex_);
+  holding_ = true;
+  changed_.notify_all();
+  while (!released_ && !stop_) changed_.wait_for(lock, std::chrono::milliseconds(50));
+  return released_;
 }
 
 void TcpRelay::acceptLoop() {
@@ -96,70 +109,43 @@ void TcpRelay::acceptLoop() {
 }
 
 void TcpRelay::pump(int client, int server, Plan plan) {
-  if (plan.kept > 0) return holdingPump(client, server, plan);
   char buffer[16384];
-  uint64_t passed = 0;
-  pollfd fds[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
-  while (!stop_) {
-    if (::poll(fds, 2, 50) < 0) break;
-    bool open = true;
-    for (int i = 0; i < 2 && open; ++i) {
-      if (fds[i].revents == 0) continue;
-      const int from = fds[i].fd;
-      const int to = i == 0 ? server : client;
-      const ssize_t n = ::recv(from, buffer, sizeof buffer, 0);
-      if (n <= 0) {
-        open = false;
-        break;
-      }
-      size_t forward = static_cast<size_t>(n);
-      const bool counted = plan.armed && (i == 0) == (plan.direction == Direction::kToServer);
-      if (counted) forward = static_cast<size_t>(std::min<uint64_t>(forward, plan.bytes - passed));
-      if (!sendAll(to, buffer, forward)) open = false;
-      if (counted && (passed += forward) >= plan.bytes) {
-        cut_ = true;
-        open = false;
-      }
-    }
-    if (!open) break;
-  }
-  drop(client);
-  drop(server);
-}
-
-void TcpRelay::holdingPump(int client, int server, Plan plan) {
-  char buffer[16384];
-  uint64_t passed = 0;
+  uint64_t passed = 0;  // in the plan's direction
   std::string kept;
   pollfd fds[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
   bool open = true;
-  while (!stop_ && open && kept.size() < plan.kept) {
+  while (open && !stop_) {
     if (::poll(fds, 2, 50) < 0) break;
-    if (fds[1].revents != 0) {
-      const ssize_t n = ::recv(server, buffer, sizeof buffer, 0);
-      open = n > 0 && sendAll(client, buffer, static_cast<size_t>(n));
-    }
-    if (open && fds[0].revents != 0) {
-      const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-      if (n <= 0) break;
-      const size_t forward =
-          static_cast<size_t>(std::min<uint64_t>(static_cast<uint64_t>(n), plan.bytes - passed));
-      open = sendAll(server, buffer, forward);
-      passed += forward;
-      kept.append(buffer + forward,
-                  std::min<size_t>(static_cast<size_t>(n) - forward, plan.kept - kept.size()));
+    for (int i = 0; i < 2 && open; ++i) {
+      if (fds[i].revents == 0) continue;
+      const ssize_t got = ::recv(fds[i].fd, buffer, sizeof buffer, 0);
+      open = got > 0;
+      if (!open) break;
+      const size_t n = static_cast<size_t>(got);
+      const int to = i == 0 ? server : client;
+      const bool counted =
+          plan.action != Action::kNone && (i == 0) == (plan.direction == Direction::kToServer);
+      const size_t forward = counted ? std::min<uint64_t>(n, plan.bytes - passed) : n;
+      open = sendAll(to, buffer, forward);
+      if (!counted || (passed += forward) < plan.bytes) continue;
+      if (plan.action == Action::kCut) {
+        cut_ = true;
+        open = false;
+      } else if (plan.action == Action::kGate) {
+        open = holdUntilReleased() && sendAll(to, buffer + forward, n - forward);
+        plan.action = Action::kNone;
+      } else {
+        kept.append(buffer + forward, std::min<size_t>(n - forward, plan.kept - kept.size()));
+        open = open && kept.size() < plan.kept;
+      }
     }
   }
   drop(client);
-  {
-    std::unique_lock lock(mutex_);
-    cut_ = true;
-    holding_ = true;
-    changed_.notify_all();
-    while (!released_ && !stop_) changed_.wait_for(lock, std::chrono::milliseconds(50));
-  }
+  if (plan.action != Action::kHold) return drop(server);
+  cut_ = true;
+  holdUntilReleased();
   // An orderly end after the late bytes, so the server reads every one of them.
-  if (open) sendAll(server, kept.data(), kept.size());
+  sendAll(server, kept.data(), kept.size());
   ::shutdown(server, SHUT_WR);
   ::close(server);
 }

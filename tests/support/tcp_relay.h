@@ -1,5 +1,6 @@
-// A loopback relay in front of a server that can cut the connection after a number of bytes,
-// to interrupt a transfer midway as a dropped network would.
+// A loopback relay in front of a server that interrupts the next connection at a chosen
+// byte: it cuts it as a dropped network would, loses its client with data still on the way,
+// or stands it still until the test lets it go on.
 #pragma once
 
 #include <ace/SOCK_Acceptor.h>
@@ -27,33 +28,40 @@ class TcpRelay {
 
   uint16_t port() const { return port_; }
 
-  // The next connection is dropped, both ends at once, once `bytes` have passed in the
-  // given direction; later connections are forwarded whole.
+  // Each plan below applies to the next connection only; later ones are forwarded whole.
+
+  // Drops the connection, both ends at once, once `bytes` have passed in `direction`.
   void cutNextAfter(Direction direction, uint64_t bytes);
-  // Whether a cut has happened.
+  // Whether a cut (or a hold's drop of the client) has happened.
   bool cut() const { return cut_.load(); }
 
-  // The next connection forwards `bytes` from the client, keeps the next `kept` bytes it
-  // sends, then drops the client's side while the server's side stays open, as a link
-  // that lost its client with data still on the way. release() delivers the kept bytes
-  // and closes the server's side in order.
+  // Forwards `bytes` from the client, keeps the next `kept` bytes it sends, then drops the
+  // client's side while the server's side stays open, as a link that lost its client with
+  // data still on the way. release() delivers the kept bytes and closes the server's side
+  // in order.
   void holdNextAfter(uint64_t bytes, uint64_t kept);
-  // Waits until the client's side is dropped and the bytes are kept; false when that did
-  // not happen in time.
+  // Forwards `bytes` from the server, then holds back the rest until release(): a transfer
+  // stands still at a known point for as long as a test needs.
+  void gateNextAfter(uint64_t bytes);
+
+  // Waits until a hold or a gate is holding bytes back; false when that did not happen in
+  // time.
   bool waitUntilHolding(std::chrono::milliseconds limit);
   void release();
 
  private:
+  enum class Action { kNone, kCut, kHold, kGate };
   struct Plan {
-    bool armed = false;
-    Direction direction = Direction::kToClient;
+    Action action = Action::kNone;
+    Direction direction = Direction::kToClient;  // the bytes counted
     uint64_t bytes = 0;
-    uint64_t kept = 0;  // held back after the cut, until release()
+    uint64_t kept = 0;  // kHold: client bytes kept back until release()
   };
 
   void acceptLoop();
   void pump(int client, int server, Plan plan);
-  void holdingPump(int client, int server, Plan plan);
+  // Reports holding and waits for release(); false when the relay stops first.
+  bool holdUntilReleased();
 
   std::string host_;
   uint16_t upstream_port_;

@@ -7,6 +7,7 @@
 #include "app/explorer/device_paths.h"
 #include "app/explorer/list_rows.h"
 #include "app/explorer/path_levels.h"
+#include "tests/app/support/app_test.h"
 
 namespace zavel::app {
 namespace {
@@ -27,10 +28,7 @@ QStringList names(const std::vector<ListRow>& rows) {
 
 TEST(ListRows, CellsOfLocalAndRemoteEntries) {
   const QDateTime noon(QDate(2004, 7, 1), QTime(12, 30));
-  struct Case {
-    ListRow row;
-    QStringList cells;
-  } cases[] = {
+  const std::pair<ListRow, QStringList> cases[] = {
       {localRow({"a.b.txt", false, 1234, noon, ""}),
        {"a.b.txt", "1234", "TXT 파일", "2004-07-01 AM 12:30", ""}},
       {localRow({"readme", false, 0, QDateTime(QDate(2004, 1, 2), QTime(0, 5)), ""}),
@@ -49,9 +47,9 @@ TEST(ListRows, CellsOfLocalAndRemoteEntries) {
       {remoteRow({"/octa/12/a", false, 7, "d", "", int64_t{1} << 40}, "/octa/12"),
        {"a", "7", "파일", "d", "<1099511627776>"}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.cells.join('|').toStdString());
-    EXPECT_EQ(QStringList(c.row.cells.begin(), c.row.cells.end()), c.cells);
+  for (const auto& [row, cells] : cases) {
+    SCOPED_TRACE(cells.join('|').toStdString());
+    EXPECT_EQ(QStringList(row.cells.begin(), row.cells.end()), cells);
   }
   EXPECT_TRUE(isFolderRow(folder("x")));
   EXPECT_FALSE(isFolderRow(file("폴더", "1")));
@@ -61,20 +59,17 @@ TEST(ListRows, SortKeepsFoldersFirstAndSizesNumeric) {
   std::vector<ListRow> rows = {file("b", "1000", "2004-01-02"), folder("z"),
                                file("a", "999", "2004-01-03"),
                                file("c", "3000000000", "2004-01-01"), folder("m")};
-  struct Case {
-    int column;
-    QStringList order;
-  } cases[] = {
+  const std::pair<int, QStringList> cases[] = {
       {kColName, {"m", "z", "a", "b", "c"}},
       {kColSize, {"z", "m", "a", "b", "c"}},  // folders keep their order; 999 before 1000
       {kColDate, {"z", "m", "c", "b", "a"}},
       {kColType, {"z", "m", "b", "a", "c"}},  // equal types keep their order
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.column);
+  for (const auto& [column, order] : cases) {
+    SCOPED_TRACE(column);
     std::vector<ListRow> sorted = rows;
-    sortRows(sorted, c.column);
-    EXPECT_EQ(names(sorted), c.order);
+    sortRows(sorted, column);
+    EXPECT_EQ(names(sorted), order);
   }
 }
 
@@ -93,6 +88,8 @@ TEST(PathLevels, ItemsCaptionsAndPaths) {
   remote.choose(1);  // two levels dropped, and the one club key
   EXPECT_EQ(remote.count(), 2);
   EXPECT_FALSE(remote.hasKeys());
+  remote.choose(-1);  // below the first level: the first
+  EXPECT_EQ(remote.items(), QStringList{"전체 ZAVEL 보기"});
 
   PathLevels local('\\', "My Device");
   local.enter("사진");
@@ -102,10 +99,7 @@ TEST(PathLevels, ItemsCaptionsAndPaths) {
 
 TEST(DevicePaths, MapsInsideTheRootAndRefusesTheRest) {
   const DevicePaths paths("/home/kim/");
-  struct Case {
-    QString device;
-    std::optional<QString> host;
-  } cases[] = {
+  const std::pair<QString, std::optional<QString>> cases[] = {
       {"", "/home/kim"},
       {"\\", "/home/kim"},
       {"\\사진\\2004", "/home/kim/사진/2004"},
@@ -116,9 +110,9 @@ TEST(DevicePaths, MapsInsideTheRootAndRefusesTheRest) {
       {"\\a\x01", std::nullopt},
       {"relative", std::nullopt},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.device.toStdString());
-    EXPECT_EQ(paths.toHost(c.device), c.host);
+  for (const auto& [device, host] : cases) {
+    SCOPED_TRACE(device.toStdString());
+    EXPECT_EQ(paths.toHost(device), host);
   }
   EXPECT_EQ(DevicePaths::join("\\", "a"), "\\a");
   EXPECT_EQ(DevicePaths::join("\\a", "b"), "\\a\\b");

@@ -1,5 +1,7 @@
 // Download and upload batches against the demo devserver, with scripted conflict answers
-// and a scripted progress dialog; the progress arithmetic and texts from tables.
+// and a scripted progress dialog: what the batch decides (questions and their memory, free
+// space, names left out, club keys, refresh, counting); the library's own transfer suites
+// check the bytes on the wire. The progress arithmetic and texts from tables.
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
@@ -12,6 +14,7 @@
 
 #include "app/explorer/texts.h"
 #include "app/explorer/transfer_manager.h"
+#include "tests/app/support/app_test.h"
 #include "tests/app/support/demo_explorer.h"
 
 namespace zavel::app {
@@ -20,6 +23,8 @@ namespace {
 using List = ExplorerLogic::List;
 using Question = TransferUi::Question;
 using Answer = TransferUi::Answer;
+using testing::contentOf;
+using testing::writeFile;
 
 // The batch's dialogs as a script: answers each kind of question in order, records what the
 // progress dialog was shown, and runs a hook at every report.
@@ -40,21 +45,20 @@ class ScriptedUi : public TransferUi {
   void openProgress(ProgressState& s, std::function<void()> c) override {
     state = &s;
     cancel = std::move(c);
-    open = true;
     ++opened;
   }
-  bool progressOpen() const override { return open; }
+  bool progressOpen() const override { return opened > closed; }  // opened again after a close
   void showProgress(bool) override {
     // The first thing shown of each file: where it starts.
     if (state->currentName() != last_name) starts.push_back(state->done() - state->finished());
     last_name = state->currentName();
   }
-  void closeProgress() override {
-    open = false;
-    ++closed;
-  }
+  void closeProgress() override { ++closed; }
   void letEventsThrough() override {
     if (onReport) onReport(*state);
+  }
+  long count(Question q) const {
+    return std::count_if(asked.begin(), asked.end(), [q](const auto& a) { return a.first == q; });
   }
 
   std::map<Question, std::deque<Choice>> answers;
@@ -65,7 +69,6 @@ class ScriptedUi : public TransferUi {
   std::function<void(const ProgressState&)> onReport;
   std::vector<uint64_t> starts;
   QString last_name;
-  bool open = false;
   int opened = 0;
   int closed = 0;
 };
@@ -85,25 +88,10 @@ QMap<QString, QByteArray> digests(const QString& root) {
   QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
   while (it.hasNext()) {
     const QString path = it.next();
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
     out[QDir(root).relativeFilePath(path)] =
-        QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+        QCryptographicHash::hash(contentOf(path), QCryptographicHash::Sha256);
   }
   return out;
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-  QDir().mkpath(QFileInfo(path).path());
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  file.write(bytes);
-}
-
-QByteArray readFile(const QString& path) {
-  QFile file(path);
-  file.open(QIODevice::ReadOnly);
-  return file.readAll();
 }
 
 // Club-disk bytes move through a file server on the service's fixed port.
@@ -112,29 +100,28 @@ class TransferTest : public testing::DemoExplorerTest {
   TransferTest() : DemoExplorerTest(true) {}
 
   void open(int disk) {
-    explorer_.showDisks();
-    ASSERT_TRUE(explorer_.connectSelected({disk})) << prompter_.texts().join("|").toStdString();
+    ASSERT_TRUE(connectDisk(disk));
     explorer_.fillLocal("");
   }
   QString disk(const QString& rel = "") const {
     return QString::fromStdString((demo_.dataPath() / "disks" / "demo").string()) + "/" + rel;
   }
   QString device(const QString& rel = "") const { return device_.path() + "/" + rel; }
-  void download(const QStringList& names) {
-    QList<int> rows;
-    for (const QString& n : names) rows << rowOf(List::kRemote, n);
-    transfers_.download(rows);
+  QList<int> rows(List list, const QStringList& names) {
+    QList<int> out;
+    for (const QString& n : names) out << rowOf(list, n);
+    return out;
   }
+  void download(const QStringList& names) { transfers_.download(rows(List::kRemote, names)); }
   void upload(const QStringList& names) {
     explorer_.fillLocal("");
-    QList<int> rows;
-    for (const QString& n : names) rows << rowOf(List::kLocal, n);
-    transfers_.upload(rows);
+    transfers_.upload(rows(List::kLocal, names));
   }
-  std::vector<Question> kinds() const {
-    std::vector<Question> out;
-    for (const auto& [question, text] : ui_.asked) out.push_back(question);
-    return out;
+  // The one text told, which must hold `part`.
+  void expectToldOnce(const QString& part) {
+    ASSERT_EQ(prompter_.texts().size(), 1);
+    EXPECT_TRUE(prompter_.texts()[0].contains(part)) << prompter_.texts()[0].toStdString();
+    prompter_.clear();
   }
 
   ScriptedUi ui_;
@@ -142,44 +129,33 @@ class TransferTest : public testing::DemoExplorerTest {
   TransferManager transfers_{explorer_, document_, prompter_, ui_, space_};
 };
 
-TEST_F(TransferTest, FolderTreesGoDownAndUpByteForByte) {
+TEST_F(TransferTest, FolderTreesComeDownWholeAndTheListIsRefreshed) {
   open(0);
   download({"사진", "문서", "빈 폴더"});
-  EXPECT_TRUE(prompter_.texts().isEmpty()) << prompter_.texts().join("|").toStdString();
+  EXPECT_EQ(prompter_.texts(), QStringList());
   for (const char* folder : {"사진", "문서"})
     EXPECT_EQ(digests(device(folder)), digests(disk(folder)));
   EXPECT_TRUE(QDir(device("빈 폴더")).exists());
-  EXPECT_TRUE(QFileInfo(device("문서/empty.txt")).exists());
   // Folders (사진, 여름 휴가, 문서, 빈 폴더) and five files; the dialog stays, complete.
-  EXPECT_EQ(ui_.state->count(), 9);
-  EXPECT_EQ(ui_.state->fileNumber(), 9);
+  EXPECT_EQ(ui_.state->counterLine(), "9 / 9");
   EXPECT_TRUE(ui_.state->complete());
-  EXPECT_EQ(ui_.state->overallPercent(), 100);
   EXPECT_EQ(ui_.closed, 0);
   EXPECT_TRUE(transfers_.items().empty());
   EXPECT_EQ(transfers_.downloadFolder(), "\\");  // the root, as the settings write it
   EXPECT_EQ(rowNames(List::kLocal), (QStringList{"문서", "빈 폴더", "사진"}));
-
-  // Up again, into another folder of the disk.
-  explorer_.openRow(List::kRemote, rowOf(List::kRemote, "빈 폴더"));
-  upload({"사진"});
-  EXPECT_TRUE(prompter_.texts().isEmpty()) << prompter_.texts().join("|").toStdString();
-  EXPECT_EQ(digests(disk("빈 폴더/사진")), digests(device("사진")));
-  EXPECT_EQ(rowNames(List::kRemote), QStringList{"사진"});
+  // Trees going up: the club-disk and the left-out-names tests below.
 }
 
 TEST_F(TransferTest, OneItemBatchesCompleteEvenWithoutBytes) {
   open(0);
-  struct Case {
-    QString folder;  // entered first, "" for the root
-    QString name;
-  } cases[] = {{"", "빈 폴더"}, {"문서", "empty.txt"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name.toStdString());
+  // The folder entered first ("" for the root), the item.
+  const std::pair<QString, QString> cases[] = {{"", "빈 폴더"}, {"문서", "empty.txt"}};
+  for (const auto& [folder, name] : cases) {
+    SCOPED_TRACE(name.toStdString());
     explorer_.chooseLevel(List::kRemote, 1);
-    if (!c.folder.isEmpty()) explorer_.openRow(List::kRemote, rowOf(List::kRemote, c.folder));
-    download({c.name});
-    EXPECT_TRUE(QFileInfo::exists(device(c.name)));
+    if (!folder.isEmpty()) explorer_.openRow(List::kRemote, rowOf(List::kRemote, folder));
+    download({name});
+    EXPECT_TRUE(QFileInfo::exists(device(name)));
     EXPECT_TRUE(ui_.state->complete());
     EXPECT_EQ(ui_.state->filePercent(), 100);
     EXPECT_EQ(ui_.state->counterLine(), "1 / 1");
@@ -188,19 +164,17 @@ TEST_F(TransferTest, OneItemBatchesCompleteEvenWithoutBytes) {
 
 TEST_F(TransferTest, ExistingTargetsAskTheRightQuestionAndApplyToAllCoversOnlyIts) {
   open(0);
-  const QByteArray report = readFile(disk("문서/report 2004.bin"));
-  writeFile(device("문서/report 2004.bin"), report.left(50000));   // smaller: resume
+  writeFile(device("문서/report 2004.bin"), contentOf(disk("문서/report 2004.bin")).left(50000));
   writeFile(device("문서/회의 메모.txt"), QByteArray(4000, 'x'));  // larger: overwrite
   writeFile(device("문서/empty.txt"), QByteArray());               // as large: overwrite
   // The overwrite answer is remembered for the second larger target; the resume question
-  // is asked all the same.
+  // for the smaller one is asked all the same.
   ui_.answers[Question::kOverwrite] = {{Answer::kOverwrite, true}};
   ui_.answers[Question::kResume] = {{Answer::kResume, false}};
   download({"문서"});
-  std::vector<Question> asked = kinds();
-  ASSERT_EQ(asked.size(), 2u);
-  EXPECT_EQ(std::count(asked.begin(), asked.end(), Question::kOverwrite), 1);
-  EXPECT_EQ(std::count(asked.begin(), asked.end(), Question::kResume), 1);
+  EXPECT_EQ(ui_.asked.size(), 2u);
+  EXPECT_EQ(ui_.count(Question::kOverwrite), 1);
+  EXPECT_EQ(ui_.count(Question::kResume), 1);
   for (const auto& [question, text] : ui_.asked) {
     EXPECT_TRUE(text.startsWith("\n\"") && text.endsWith("?\"")) << text.toStdString();
     EXPECT_FALSE(text.contains('/') || text.contains('\\')) << text.toStdString();
@@ -214,12 +188,12 @@ TEST_F(TransferTest, ExistingTargetsAskTheRightQuestionAndApplyToAllCoversOnlyIt
   ui_.asked.clear();
   ui_.answers[Question::kOverwrite] = {{Answer::kSkip, true}};
   download({"문서"});
-  EXPECT_EQ(readFile(device("문서/empty.txt")), "mine");
+  EXPECT_EQ(contentOf(device("문서/empty.txt")), "mine");
   EXPECT_EQ(ui_.asked.size(), 1u);
   EXPECT_TRUE(ui_.state->complete());
 }
 
-TEST_F(TransferTest, CancelMidFileKeepsThePartWhichThenResumesByteForByte) {
+TEST_F(TransferTest, CancelMidFileAsksClosesAndKeepsThePart) {
   open(0);
   prompter_.answer({true});
   ui_.onReport = [this](const ProgressState& s) {
@@ -233,32 +207,20 @@ TEST_F(TransferTest, CancelMidFileKeepsThePartWhichThenResumesByteForByte) {
   const qint64 part = QFileInfo(device(song)).size();
   EXPECT_GT(part, 0);
   EXPECT_LT(part, QFileInfo(disk(song)).size());
-  EXPECT_EQ(readFile(device(song)), readFile(disk(song)).left(part));
-
-  ui_.onReport = nullptr;
-  ui_.answers[Question::kResume] = {{Answer::kResume, false}};
-  ui_.starts.clear();
-  download({"음악"});
-  EXPECT_EQ(kinds(), std::vector<Question>{Question::kResume});
-  EXPECT_EQ(ui_.starts.back(), static_cast<uint64_t>(part));
-  EXPECT_EQ(digests(device("음악")), digests(disk("음악")));
 }
 
 TEST_F(TransferTest, TooLittleRoomStopsBeforeAnythingMoves) {
   open(0);
-  struct Case {
-    std::optional<uint64_t> free;
-    const char* told;
-  } cases[] = {
-      {0, text::kNoRoom}, {1024, text::kNoRoom}, {1025, text::kNoRoomContinue},  // answered Cancel
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.told);
+  // Free bytes on the device, what is told (the last answered Cancel).
+  const std::pair<uint64_t, const char*> cases[] = {
+      {0, text::kNoRoom}, {1024, text::kNoRoom}, {1025, text::kNoRoomContinue}};
+  for (const auto& [free, told] : cases) {
+    SCOPED_TRACE(told);
     prompter_.clear();
     prompter_.answer({false});
-    space_.bytes = c.free;
+    space_.bytes = free;
     download({"음악"});
-    EXPECT_EQ(prompter_.texts(), QStringList{text::tr(c.told)});
+    EXPECT_EQ(prompter_.texts(), QStringList{text::tr(told)});
     EXPECT_FALSE(QFileInfo::exists(device("음악")));
     EXPECT_EQ(ui_.opened, 0);
   }
@@ -276,10 +238,8 @@ TEST_F(TransferTest, TooLittleRoomStopsBeforeAnythingMoves) {
 
 TEST_F(TransferTest, ClubDisksDownloadByKeyAndUploadIntoKeyedFolders) {
   open(1);  // 데모 클럽
-  download({"공지", "모임 안내.txt"});
-  EXPECT_TRUE(prompter_.texts().isEmpty()) << prompter_.texts().join("|").toStdString();
-  EXPECT_EQ(readFile(device("공지/회칙.txt")), "1. 서로 존중합시다.\n");
-  EXPECT_TRUE(readFile(device("모임 안내.txt")).startsWith("데모 클럽의 공유 디스크입니다."));
+  download({"공지"});
+  EXPECT_EQ(contentOf(device("공지/회칙.txt")), "1. 서로 존중합시다.\n");
 
   // Up into 자료실 (listed by its key), then down again elsewhere: the same bytes.
   QByteArray bytes(200000, '\0');
@@ -288,20 +248,19 @@ TEST_F(TransferTest, ClubDisksDownloadByKeyAndUploadIntoKeyedFolders) {
   writeFile(device("묶음/올림.bin"), "top");
   explorer_.openRow(List::kRemote, rowOf(List::kRemote, "자료실"));
   upload({"묶음"});
-  EXPECT_TRUE(prompter_.texts().isEmpty()) << prompter_.texts().join("|").toStdString();
+  EXPECT_EQ(prompter_.texts(), QStringList());
   EXPECT_EQ(rowNames(List::kRemote), (QStringList{"묶음", "발표 자료.bin"}));
   QDir(device("묶음")).removeRecursively();
   download({"묶음"});
-  EXPECT_EQ(readFile(device("묶음/안/올림.bin")), bytes);
-  EXPECT_EQ(readFile(device("묶음/올림.bin")), "top");
+  EXPECT_EQ(contentOf(device("묶음/안/올림.bin")), bytes);
+  EXPECT_EQ(contentOf(device("묶음/올림.bin")), "top");
 }
 
 TEST_F(TransferTest, NamesThatWouldLeaveTheFolderAndOverlongPathsAreLeftOut) {
   writeFile(disk("문서/..\\..\\escape.txt"), "out");
   open(0);
   download({"문서"});
-  ASSERT_EQ(prompter_.texts().size(), 1);
-  EXPECT_TRUE(prompter_.texts()[0].contains("escape.txt")) << prompter_.texts()[0].toStdString();
+  expectToldOnce("escape.txt");
   EXPECT_FALSE(QFileInfo::exists(device("문서/..\\..\\escape.txt")));
   EXPECT_EQ(digests(device("문서")).size(), 3);  // the others came down
 
@@ -310,32 +269,27 @@ TEST_F(TransferTest, NamesThatWouldLeaveTheFolderAndOverlongPathsAreLeftOut) {
   for (int i = 0; i < 3; ++i) deep += "/" + QString(60, QChar(u'가' + i));  // 180 bytes each
   writeFile(device(deep + "/f.txt"), "deep");
   writeFile(device("깊은/얕은.txt"), "shallow");
-  prompter_.clear();
   upload({"깊은"});
-  ASSERT_EQ(prompter_.texts().size(), 1);
-  EXPECT_TRUE(prompter_.texts()[0].contains(text::tr(text::kPathTooLong).arg(deep)))
-      << prompter_.texts()[0].toStdString();
-  EXPECT_EQ(readFile(disk("깊은/얕은.txt")), "shallow");
+  expectToldOnce(text::tr(text::kPathTooLong).arg(deep));
+  EXPECT_EQ(contentOf(disk("깊은/얕은.txt")), "shallow");
 }
 
-TEST(ProgressTexts, NumbersSpeedsAndTimesReadAsTheDialogShowsThem) {
-  const std::pair<uint64_t, QString> grouped[] = {{0, "0"},
-                                                  {999, "999"},
-                                                  {1000, "1,000"},
-                                                  {1234567, "1,234,567"},
-                                                  {UINT64_MAX, "18,446,744,073,709,551,615"}};
-  for (const auto& [n, shown] : grouped) EXPECT_EQ(groupedNumber(n), shown);
-  EXPECT_EQ(speedText(0, 0), " 0.00 k/s");
-  EXPECT_EQ(speedText(123456, 100), "1234.56 k/s");
-  const std::pair<uint64_t, QString> times[] = {{0, "0초"},
-                                                {59, "59초"},
-                                                {60, "1분 0초"},
-                                                {3599, "59분 59초"},
-                                                {3600, "1시간 0분 0초"},
-                                                {90061, "25시간 1분 1초"}};
-  for (const auto& [s, shown] : times) EXPECT_EQ(remainingText(s), shown);
-  EXPECT_EQ(percentText(5), "  5 %");
-  EXPECT_EQ(percentText(100), "100 %");
+TEST(ProgressTexts, NumbersSpeedsTimesAndPercentsReadAsTheDialogShowsThem) {
+  // clang-format off
+  const std::pair<QString, QString> cases[] = {
+      {groupedNumber(0), "0"},                   {groupedNumber(999), "999"},
+      {groupedNumber(1000), "1,000"},            {groupedNumber(1234567), "1,234,567"},
+      {groupedNumber(UINT64_MAX), "18,446,744,073,709,551,615"},
+      {speedText(0, 0), " 0.00 k/s"},            {speedText(5000, 0), " 0.00 k/s"},  // no time yet
+      {speedText(123456, 100), "1234.56 k/s"},
+      {remainingText(0), "0초"},                 {remainingText(59), "59초"},
+      {remainingText(60), "1분 0초"},            {remainingText(3599), "59분 59초"},
+      {remainingText(3600), "1시간 0분 0초"},    {remainingText(90061), "25시간 1분 1초"},
+      {percentText(0), "  0 %"},                 {percentText(5), "  5 %"},
+      {percentText(100), "100 %"},
+  };
+  // clang-format on
+  for (const auto& [got, shown] : cases) EXPECT_EQ(got, shown);
 }
 
 TEST(ProgressTexts, CounterBarsAndLinesFollowTheBatch) {

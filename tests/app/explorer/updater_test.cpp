@@ -7,14 +7,18 @@
 #include <QFile>
 #include <QLocalSocket>
 #include <QTemporaryDir>
+#include <tuple>
 
 #include "app/explorer/updater.h"
+#include "tests/app/support/app_test.h"
 #include "tests/app/support/fake_auth_server.h"
 
 namespace zavel::app {
 namespace {
 
+using testing::contentOf;
 using testing::waitFor;
+using testing::writeFile;
 using Outcome = Replacement::Outcome;
 
 QString uniqueName(const char* what) {
@@ -23,17 +27,6 @@ QString uniqueName(const char* what) {
       .arg(what)
       .arg(QCoreApplication::applicationPid())
       .arg(++counter);
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(bytes);
-}
-
-QByteArray contentOf(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : "absent";
 }
 
 // Deletes of paths ending in suffix fail for the first `locked` tries (always when negative).
@@ -78,10 +71,10 @@ TEST(ReplaceWithNew, TriesUntilTheTargetCanBeDeleted) {
     int tries;
     QByteArray targetAfter, freshAfter;
   } const cases[] = {
-      {"no new copy", false, true, 0, Outcome::kNothingNew, 0, "old", "absent"},
-      {"no target yet", true, false, 0, Outcome::kReplaced, 1, "new", "absent"},
+      {"no new copy", false, true, 0, Outcome::kNothingNew, 0, "old", "<absent>"},
+      {"no target yet", true, false, 0, Outcome::kReplaced, 1, "new", "<absent>"},
       {"target locked", true, true, -1, Outcome::kGaveUp, 10, "old", "new"},
-      {"locked for three tries", true, true, 3, Outcome::kReplaced, 4, "new", "absent"},
+      {"locked for three tries", true, true, 3, Outcome::kReplaced, 4, "new", "<absent>"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -101,74 +94,62 @@ TEST(ReplaceWithNew, TriesUntilTheTargetCanBeDeleted) {
   }
 }
 
-TEST(RefreshUpdater, ReplacesBothFilesThenStartsTheUpdaterWithoutArguments) {
-  QTemporaryDir dir;
-  const QString program = dir.filePath("AutoPatch.exe");
-  const QString library = dir.filePath("ZavelUpdateDll.dll");
-  for (const QString& path : {program, library}) {
-    writeFile(path, "old");
-    writeFile(path + ".NEW", "new");
-  }
-  LockedFiles files(1, ".dll");  // the library's one try fails; a second would not
-  RefreshOptions options;
-  options.socketName = uniqueName("none");
-  options.files = &files;
-  options.sleep = [](int) {};
-  QStringList calls;
-  options.start = [&](const QString& p, const QStringList& a) {
-    calls << p << a << contentOf(p);
-    return true;
-  };
-  const RefreshResult r = refreshUpdater(dir.path(), options);
-  EXPECT_EQ(calls, (QStringList{program, "new"}));
-  EXPECT_EQ(r.program.outcome, Outcome::kReplaced);
-  EXPECT_EQ(r.library.outcome, Outcome::kGaveUp);
-  EXPECT_EQ(r.library.tries, 1);
-  EXPECT_EQ(contentOf(library), "old");
-}
-
-TEST(RefreshUpdater, AsksARunningUpdaterToQuitAtMostTheBound) {
-  struct Case {
-    const char* name;
-    bool running;
-    int quitAfter, requests;
-  } const cases[] = {
+// A running updater is asked to quit at most the bound; then both files are replaced, each
+// within its own number of tries, and the updater starts without arguments.
+TEST(RefreshUpdater, AsksARunningUpdaterToQuitThenReplacesBothFilesAndStartsIt) {
+  // Whether one runs, the message it quits after (never when 0), the requests sent.
+  const std::tuple<const char*, bool, int, int> cases[] = {
       {"none running", false, 0, 0},
       {"quits when asked", true, 1, 1},
       {"slow to quit", true, 3, 3},
       {"never quits", true, 0, 20},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, running, quit_after, requests] : cases) {
+    SCOPED_TRACE(name);
     QTemporaryDir dir;
+    const QString program = dir.filePath("AutoPatch.exe");
+    const QString library = dir.filePath("ZavelUpdateDll.dll");
+    for (const QString& path : {program, library}) {
+      writeFile(path, "old");
+      writeFile(path + ".NEW", "new");
+    }
+    LockedFiles files(1, ".dll");  // the library's one try fails; a second would not
     RefreshOptions options;
     options.socketName = uniqueName("autopatch");
+    options.files = &files;
     std::optional<FakeUpdater> updater;
-    if (c.running) updater.emplace(options.socketName, c.quitAfter);
-    // Each wait lets the fake take the message just sent; after one is lost, waits are skipped
-    // so that the test fails quickly.
+    if (running) updater.emplace(options.socketName, quit_after);
+    // Each wait between requests lets the fake take the message just sent; after one is
+    // lost, waits are skipped so that the test fails quickly.
     int sent = 0;
     bool lost = false;
-    options.sleep = [&](int) {
+    options.sleep = [&](int ms) {
+      if (ms != options.quitIntervalMs) return;
       ++sent;
       if (!lost) lost = !waitFor([&] { return updater->received >= sent; });
     };
-    options.start = [](const QString&, const QStringList&) { return false; };
-    EXPECT_EQ(refreshUpdater(dir.path(), options).quitRequests, c.requests);
-    EXPECT_EQ(updater ? updater->received : 0, c.requests);
+    QStringList calls;
+    options.start = [&](const QString& p, const QStringList& a) {
+      calls << p << a << contentOf(p);
+      return false;
+    };
+    const RefreshResult r = refreshUpdater(dir.path(), options);
+    EXPECT_EQ(r.quitRequests, requests);
+    EXPECT_EQ(updater ? updater->received : 0, requests);
     ASSERT_FALSE(lost);
+    EXPECT_EQ(calls, (QStringList{program, "new"}));
+    EXPECT_EQ(r.program.outcome, Outcome::kReplaced);
+    EXPECT_EQ(r.library.outcome, Outcome::kGaveUp);
+    EXPECT_EQ(r.library.tries, 1);
+    EXPECT_EQ(contentOf(library), "old");
   }
 }
 
 TEST(UpdateListener, TurnsMessagesIntoSignalsAndSurvivesAnyInput) {
   const QByteArray update = updater_wire::encode(updater_wire::kUpdateMessage);
   const QByteArray hide = updater_wire::encode(updater_wire::kHideMessage);
-  struct Case {
-    const char* name;
-    std::vector<QByteArray> writes;
-    bool keepOpen;  // the listener has to close it
-    int updates, hides;
-  } const cases[] = {
+  // The writes, whether the client keeps it open (the listener has to close it), the signals.
+  const std::tuple<const char*, std::vector<QByteArray>, bool, int, int> cases[] = {
       {"update", {update}, false, 1, 0},
       {"hide", {hide}, false, 0, 1},
       {"unknown number", {updater_wire::encode(0x8004)}, false, 0, 0},
@@ -181,8 +162,8 @@ TEST(UpdateListener, TurnsMessagesIntoSignalsAndSurvivesAnyInput) {
       {"flood", {update.repeated(100)}, true, UpdateListener::kMaxMessagesPerConnection, 0},
       {"silent and open", {}, true, 0, 0},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [what, writes, keep_open, expected_updates, expected_hides] : cases) {
+    SCOPED_TRACE(what);
     const QString name = uniqueName("listener");
     UpdateListener listener(name, 300);
     ASSERT_TRUE(listener.listen());
@@ -192,21 +173,21 @@ TEST(UpdateListener, TurnsMessagesIntoSignalsAndSurvivesAnyInput) {
     QLocalSocket client;
     client.connectToServer(name);
     ASSERT_TRUE(client.waitForConnected(5000));
-    for (const QByteArray& bytes : c.writes) {
+    for (const QByteArray& bytes : writes) {
       client.write(bytes);
       client.waitForBytesWritten(5000);
       waitFor([] { return false; }, 20);  // the listener sees each write on its own
     }
-    if (c.keepOpen) {
+    if (keep_open) {
       EXPECT_TRUE(waitFor([&] { return client.state() == QLocalSocket::UnconnectedState; }));
     } else {
       client.disconnectFromServer();
     }
     // Still listening: a new connection's message arrives.
     ASSERT_TRUE(updater_wire::send(name, updater_wire::kHideMessage));
-    ASSERT_TRUE(waitFor([&] { return updates >= c.updates && hides > c.hides; }));
-    EXPECT_EQ(updates, c.updates);
-    EXPECT_EQ(hides, c.hides + 1);
+    ASSERT_TRUE(waitFor([&] { return updates >= expected_updates && hides > expected_hides; }));
+    EXPECT_EQ(updates, expected_updates);
+    EXPECT_EQ(hides, expected_hides + 1);
   }
 }
 

@@ -8,14 +8,13 @@
 
 #include "app/signin/account_store.h"
 #include "protocol/portal/portal_scrambler.h"
+#include "tests/app/support/app_test.h"
 
 namespace zavel::app {
 namespace {
 
 LoginInfo account(const QString& id, const QString& password = "pw", bool save = true) {
-  LoginInfo info;
-  info.id = id;
-  info.domain = "@vemar.net";
+  LoginInfo info = testing::user(id, "@vemar.net");
   info.password = password;
   info.savePassword = save;
   return info;
@@ -41,22 +40,32 @@ class AccountStoreTest : public ::testing::Test {
   AccountStore accounts_{store_};
 };
 
-TEST_F(AccountStoreTest, EmptyStoreLoadsTheDefaults) {
-  LoginInfo info;
-  info.password = "left over";
-  accounts_.loadAccount(info);
-  EXPECT_EQ(info.id, "");
-  EXPECT_EQ(info.domain, "@vemar.net");
-  EXPECT_EQ(info.password, "");
-  EXPECT_FALSE(info.autoConnect);
-  EXPECT_TRUE(info.savePassword);
+TEST_F(AccountStoreTest, LoadsTheLastAccountAndOnlyAPasswordChosenToBeSaved) {
+  LoginInfo loaded;
+  loaded.password = "left over";
+  accounts_.loadAccount(loaded);  // an empty store: the defaults
+  EXPECT_EQ(loaded.id, "");
+  EXPECT_EQ(loaded.domain, "@vemar.net");
+  EXPECT_EQ(loaded.password, "");
+  EXPECT_FALSE(loaded.autoConnect);
+  EXPECT_TRUE(loaded.savePassword);
+
+  // Saving without the password stores only the choice.
+  LoginInfo first = account("user1", "first");
+  first.autoConnect = true;
+  accounts_.saveAccount(first);
+  accounts_.saveAccount(account("kim", "second", false));
+  accounts_.loadAccount(loaded);
+  EXPECT_EQ(loaded.id, "user1");
+  EXPECT_EQ(loaded.password, "first");
+  EXPECT_TRUE(loaded.autoConnect);
+  EXPECT_FALSE(loaded.savePassword);
+  EXPECT_EQ(accounts_.accounts(), QStringList{"user1@vemar.net"});
 }
 
 TEST_F(AccountStoreTest, SavesAndDeletesKeepTheListItemByItem) {
-  // "+id" saves id@vemar.net, "-id" deletes it.
-  struct Case {
-    QString script, all, last;
-  } cases[] = {
+  // "+id" saves id@vemar.net, "-id" deletes it; the list and the last account after.
+  const std::tuple<QString, QString, QString> cases[] = {
       {"+user1 +kim", "user1@vemar.net,kim@vemar.net", "kim@vemar.net"},
       {"+user1 +user1", "user1@vemar.net", "user1@vemar.net"},
       {"+User1 +user1", "User1@vemar.net", "user1@vemar.net"},
@@ -66,38 +75,23 @@ TEST_F(AccountStoreTest, SavesAndDeletesKeepTheListItemByItem) {
       {"+user1 +kim -user1", "kim@vemar.net", "kim@vemar.net"},
       {"+user1 -USER1", "", ""},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.script.toStdString());
-    const QStringList steps = c.script.split(' ');
-    for (const QString& step : steps) {
-      if (step[0] == '+') accounts_.saveAccount(account(step.mid(1)));
-      if (step[0] == '-') accounts_.deleteAccount(account(step.mid(1)));
-    }
-    EXPECT_EQ(store_.getText("user", "ALL"), c.all);
-    EXPECT_EQ(store_.getText("user", "id"), c.last);
+  for (const auto& [script, all, last] : cases) {
+    SCOPED_TRACE(script.toStdString());
+    const QStringList steps = script.split(' ');
+    for (const QString& step : steps)
+      step[0] == '+' ? accounts_.saveAccount(account(step.mid(1)))
+                     : accounts_.deleteAccount(account(step.mid(1)));
+    EXPECT_EQ(store_.getText("user", "ALL"), all);
+    EXPECT_EQ(store_.getText("user", "id"), last);
     for (const QString& step : steps) {
       const QString key = step.mid(1) + "@vemar.net";
-      const bool kept = c.all.split(',').contains(key, Qt::CaseInsensitive);
+      const bool kept = all.split(',').contains(key, Qt::CaseInsensitive);
       EXPECT_EQ(store_.getText(key, "Id").compare(step.mid(1), Qt::CaseInsensitive) == 0, kept);
       EXPECT_EQ(store_.getText(key, "sitename"), kept ? "@vemar.net" : "");
     }
     for (const QString& step : steps) store_.deleteSection(step.mid(1) + "@vemar.net");
     store_.deleteSection("user");
   }
-}
-
-TEST_F(AccountStoreTest, SavingWithoutPasswordStoresOnlyTheChoice) {
-  LoginInfo first = account("user1", "first");
-  first.autoConnect = true;
-  accounts_.saveAccount(first);
-  accounts_.saveAccount(account("kim", "second", false));
-  LoginInfo loaded;
-  accounts_.loadAccount(loaded);
-  EXPECT_EQ(loaded.id, "user1");
-  EXPECT_EQ(loaded.password, "first");
-  EXPECT_TRUE(loaded.autoConnect);
-  EXPECT_FALSE(loaded.savePassword);
-  EXPECT_EQ(accounts_.accounts(), QStringList{"user1@vemar.net"});
 }
 
 TEST_F(AccountStoreTest, PasswordsComeBackAsSavedUpTo80Characters) {
@@ -121,11 +115,8 @@ TEST_F(AccountStoreTest, PasswordsComeBackAsSavedUpTo80Characters) {
 }
 
 TEST_F(AccountStoreTest, RestoresOnlyListedAccountsUpToAZeroUnit) {
-  struct Case {
-    QString all;
-    QByteArray bytes;
-    QString restored;
-  } cases[] = {
+  // The account list, the stored bytes of user1@x, the password restored.
+  const std::tuple<QString, QByteArray, QString> cases[] = {
       {"user1@x", scrambled(u"ab\0cd"), "ab"},
       {"user1@x", scrambled(u"ab").left(3), "a"},
       {"kim@x,USER1@X", scrambled(u"secret"), "secret"},
@@ -133,11 +124,11 @@ TEST_F(AccountStoreTest, RestoresOnlyListedAccountsUpToAZeroUnit) {
       {"", scrambled(u"secret"), ""},
   };
   store_.writeText("user", "id", "user1@x");
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.all.toStdString());
-    store_.writeText("user", "ALL", c.all);
-    store_.writeBinary("user1@x", "password", c.bytes);
-    EXPECT_EQ(accounts_.restorePassword("user1@x"), c.restored);
+  for (const auto& [all, bytes, restored] : cases) {
+    SCOPED_TRACE(all.toStdString());
+    store_.writeText("user", "ALL", all);
+    store_.writeBinary("user1@x", "password", bytes);
+    EXPECT_EQ(accounts_.restorePassword("user1@x"), restored);
   }
   LoginInfo loaded;  // the last account's password, whether listed or not
   accounts_.loadAccount(loaded);

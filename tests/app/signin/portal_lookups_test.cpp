@@ -1,16 +1,16 @@
-// The portal lookups: the tabular reply, each lookup's request and reply rules against a
-// scripted server, and the whole round against the demo devserver.
+// The portal lookups: the tabular reply, and each lookup's request and reply rules against a
+// scripted server (the sign-in and explorer suites run them against the demo devserver).
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <functional>
+#include <tuple>
 
 #include "app/signin/disk_table.h"
 #include "app/signin/portal_lookups.h"
 #include "app/signin/texts.h"
-#include "tests/app/support/demo_server.h"
-#include "tests/app/support/fake_auth_server.h"
+#include "tests/app/support/app_test.h"
 #include "tests/app/support/scripted_prompter.h"
 #include "tests/support/fake_server.h"
 
@@ -35,18 +35,14 @@ ParamRecord reply(const char* inform, int result, const Texts& texts = {}) {
   return r;
 }
 
-std::string textOf(const ParamRecord& r, const char* name) {
-  const char* text = nullptr;
-  return r.getString(name, &text) ? text : "<absent>";
-}
-
 // A text parameter as its text, a 32-bit number as "#" and its value, anything else as "?".
 std::string typedText(const ParamRecord& r, const char* name) {
   const void* data = nullptr;
   uint32_t length = 0, type = 0;
   int32_t number = 0;
+  const char* text = nullptr;
   if (!r.find(name, &data, &length, &type)) return "<absent>";
-  if (type == kTypeString) return textOf(r, name);
+  if (type == kTypeString) return r.getString(name, &text) ? text : "?";
   return type == kTypeInt32 && r.getInt32(name, &number) ? "#" + std::to_string(number) : "?";
 }
 
@@ -85,8 +81,6 @@ TEST(DiskTable, SplitsFieldsAndRows) {
 class LookupTest : public ::testing::Test {
  protected:
   LookupTest() {
-    login_.id = "user1";
-    login_.domain = "@vemar.net";
     login_.userNo = "77";
     lookups_.setBoundedWaitMs(5000);
     nowhere();
@@ -98,13 +92,12 @@ class LookupTest : public ::testing::Test {
     lookups_.setOctaServer({"127.0.0.1", 1});
   }
 
-  // Serves one reply to one lookup and gives the request it sent.
-  ParamRecord exchange(const ParamRecord& answer, const std::function<void()>& lookup,
-                       bool octa = false) {
+  // Serves one reply to one lookup (on either server) and gives the request it sent.
+  ParamRecord exchange(const ParamRecord& answer, const std::function<void()>& lookup) {
     FakeServer server;
     server.answer(answer);
-    (octa ? lookups_.setOctaServer({"127.0.0.1", server.port()})
-          : lookups_.setPortalServer({"127.0.0.1", server.port()}));
+    lookups_.setPortalServer({"127.0.0.1", server.port()});
+    lookups_.setOctaServer({"127.0.0.1", server.port()});
     server.start();
     prompter_.clear();
     lookup();
@@ -121,174 +114,116 @@ class LookupTest : public ::testing::Test {
   }
 
   testing::ScriptedPrompter prompter_;
-  LoginInfo login_;
+  LoginInfo login_ = testing::user("user1", "@vemar.net");
   PortalLookups lookups_{prompter_, login_};
 };
 
 TEST_F(LookupTest, RequestsCarryTheirCommandAndTypedParameters) {
-  struct Case {
-    const char* command;
-    std::function<void()> lookup;
-    std::vector<std::pair<const char*, std::string>> params;  // "#" before a 32-bit number
-  } cases[] = {
-      {"vemar_get_userbyiddomain",
-       [&] { lookups_.userByIdDomain(); },
+  // The command, the lookup, the parameters besides _cmd ("#" before a 32-bit number).
+  const auto club = disk("5001", "클럽");
+  // clang-format off
+  const std::tuple<const char*, std::function<void()>, Texts> cases[] = {
+      {"vemar_get_userbyiddomain", [&] { lookups_.userByIdDomain(); },
        {{"suserid", "user1"}, {"siddomain", "user1@vemar.net"}}},
-      {"getdisklist",
-       [&] { lookups_.diskList(); },
+      {"getdisklist", [&] { lookups_.diskList(); },
        {{"suserno", "77"}, {"sverinfo", "4.6.30.1"}, {"stype", "pda"}}},
-      {"GetHostInfo",
-       [&] { lookups_.hostInfo(disk("77", "My zavel"), nullptr); },
+      {"GetHostInfo", [&] { lookups_.hostInfo(disk("77", "My zavel"), nullptr); },
        {{"suserno", "77"}, {"sclubno", "77"}, {"isclub", "0"}}},
-      {"GetHostInfo",
-       [&] { lookups_.hostInfo(disk("5001", "클럽"), nullptr); },
+      {"GetHostInfo", [&] { lookups_.hostInfo(club, nullptr); },
        {{"suserno", "77"}, {"sclubno", "5001"}, {"isclub", "1"}}},
-      {"getclubauthlevel",
-       [&] { lookups_.clubAuthLevel(disk("5001", "클럽")); },
+      {"getclubauthlevel", [&] { lookups_.clubAuthLevel(club); },
        {{"iclubno", "#5001"}, {"suserno", "77"}}},
       {"getlogserverinfo", [&] { lookups_.logServerInfo(); }, {}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.command);
-    const bool octa = std::string(c.command) == "getclubauthlevel";
+  // clang-format on
+  for (const auto& [command, lookup, params] : cases) {
+    SCOPED_TRACE(command);
     login_.userNo = "77";
-    const ParamRecord request = exchange(reply(c.command, 0), c.lookup, octa);
-    EXPECT_EQ(textOf(request, "_cmd"), c.command);
+    const ParamRecord request = exchange(reply(command, 0), lookup);
+    EXPECT_EQ(typedText(request, "_cmd"), command);
     EXPECT_TRUE(request.scrambled());
-    EXPECT_EQ(request.size(), c.params.size() + 1);
-    for (const auto& [name, value] : c.params) EXPECT_EQ(typedText(request, name), value);
+    EXPECT_EQ(request.size(), params.size() + 1);
+    for (const auto& [name, value] : params) EXPECT_EQ(typedText(request, name), value);
   }
 }
 
-TEST_F(LookupTest, UserNumberOnlyFromResultZeroOfTheCommand) {
-  const char* kCmd = "vemar_get_userbyiddomain";
-  struct Case {
-    ParamRecord answer;
-    QString user_no, error_text;
-  } cases[] = {
-      {reply(kCmd, 0, {{"suserno", "1001"}}), "1001", "before"},
-      {reply(kCmd, 1, {{"errormsg", "없는 사용자"}}), "", "없는 사용자"},
-      {reply(kCmd, kNoResult, {{"suserno", "1001"}}), "", ""},
-      {reply("getdisklist", 0, {{"suserno", "1001"}}), "", "before"},
+// Each lookup's outcome as one text: what it returned and what it kept ("*" marks a club);
+// every message shown is a stop message.
+TEST_F(LookupTest, RepliesAreReadByEachLookupsRules) {
+  const auto user = [&] {
+    return lookups_.userByIdDomain() + "|" + login_.userNo + "|" + lookups_.errorText();
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.user_no.toStdString() + "/" + c.error_text.toStdString());
-    login_.userNo = "77";
-    lookups_.setErrorText("before");
-    QString got;
-    exchange(c.answer, [&] { got = lookups_.userByIdDomain(); });
-    EXPECT_EQ(got, c.user_no);
-    EXPECT_EQ(login_.userNo, c.user_no.isEmpty() ? "77" : c.user_no);
-    EXPECT_EQ(lookups_.errorText(), c.error_text);
-    EXPECT_TRUE(prompter_.texts().isEmpty());
-  }
-}
-
-TEST_F(LookupTest, DiskListRules) {
-  const std::string fields = sep("uid|diskname|disktype|");
-  struct Case {
-    ParamRecord answer;
-    int count;
-    QStringList shown;
-  } cases[] = {
-      // No result is examined.
-      {reply("getdisklist", 1,
-             {{"szavelinfofield", fields}, {"szavelinfo", sep("1|My zavel|p|5001|클럽|octa|")}}),
-       2,
-       {}},
-      {reply("getdisklist", 0, {{"szavelinfofield", fields}, {"szavelinfo", ""}}), 0, {}},
-      {reply("getdisklist", 0, {{"szavelinfofield", fields}, {"szavelinfo", sep("1|a|")}}), -1, {}},
-      {reply("getdisklist", 0,
-             {{"szavelinfofield", sep("uid|name|")}, {"szavelinfo", sep("1|a|")}}),
-       1,
-       {}},
-      {reply("x", kNoResult, {{"errormsg", "점검 중"}}), -1, {"점검 중"}},
-      {reply("x", kNoResult), -1, {text::tr(text::kWrongInformation)}},
+  const auto disks = [&] {
+    QString out = QString::number(lookups_.diskList());
+    for (const DiskEntry& d : login_.disks)
+      out += "|" + d.uid + ":" + d.diskname + (d.isClub() ? "*" : "");
+    return out + "|" + lookups_.errorText();
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.count);
-    login_.disks.assign(5, disk("old", "old"));
-    int count = 0;
-    exchange(c.answer, [&] { count = lookups_.diskList(); });
-    EXPECT_EQ(count, c.count);
-    EXPECT_EQ(prompter_.texts(), c.shown);
-    if (!c.shown.isEmpty()) {
-      EXPECT_EQ(prompter_.prompts()[0].icon, PromptIcon::kStop);
-      EXPECT_EQ(lookups_.errorText(), c.shown[0]);
-    }
-    ASSERT_EQ(login_.diskCount(), c.count < 0 ? 5 : c.count);
-    if (c.count == 2) {
-      EXPECT_EQ(login_.disks[0].uid, "1");
-      EXPECT_EQ(login_.disks[1].diskname, "클럽");
-      EXPECT_TRUE(login_.disks[1].isClub());
-    }
-    if (c.count == 1) {
-      EXPECT_TRUE(login_.disks[0].uid.isEmpty());  // kept, left empty
-    }
-  }
-}
-
-TEST_F(LookupTest, HostInfoRules) {
+  const auto host = [&] {
+    PortalLookups::HostInfo i;
+    if (!lookups_.hostInfo(disk("77", "My zavel"), &i)) return QString("failed");
+    return QStringList{i.diskid, i.publicip, i.privateip, i.loginid, i.diskstatus}.join('|');
+  };
+  const auto level = [&] { return QString::number(lookups_.clubAuthLevel(disk("5001", "클럽"))); };
+  const auto list = [](int result, const char* fields, const char* values) {
+    return reply("getdisklist", result,
+                 {{"szavelinfofield", sep(fields)}, {"szavelinfo", sep(values)}});
+  };
   const Texts table = {{"szavelinfofield", sep("diskid|publicip|privateip|loginid|diskstatus|")},
                        {"szavelinfo", sep("kim|10.0.0.5|192.168.0.5|kim01|0|")}};
   Texts refused = table, short_table = table;
   refused.push_back({"errormsg", "없음"});
   short_table[0].second = sep("diskid|publicip|privateip|loginid|");
   short_table[1].second = sep("kim|h|h|kim01|");
-  struct Case {
-    ParamRecord answer;
-    bool ok;
-    QStringList shown;
-  } cases[] = {
-      {reply("GetHostInfo", 0, table), true, {}},
-      {reply("GetHostInfo", 1, table), true, {}},  // no reason given: still read
-      {reply("GetHostInfo", 1, refused), false, {"없음"}},
-      {reply("GetHostInfo", 0, short_table), false, {}},
-      {reply("x", 0, refused), false, {"없음"}},
-      {reply("x", 0, table), false, {}},
+  const char *kUser = "vemar_get_userbyiddomain", *kLevel = "getclubauthlevel";
+  const char* kDisks = "uid|diskname|disktype|";
+  const QString old = "|old:old|old:old|old:old|old:old|old:old|";
+  const QString wrong = text::tr(text::kWrongInformation);
+  const QString kim = "kim|10.0.0.5|192.168.0.5|kim01|0", two = "2|1:My zavel|5001:클럽*|before";
+  // The lookup, the reply, the outcome, what is shown. The disk list examines no result.
+  // clang-format off
+  const std::tuple<std::function<QString()>, ParamRecord, QString, QStringList> cases[] = {
+      {user,  reply(kUser, 0, {{"suserno", "1001"}}),          "1001|1001|before",    {}},
+      {user,  reply(kUser, 1, {{"errormsg", "없는 사용자"}}),       "|77|없는 사용자",          {}},
+      {user,  reply(kUser, kNoResult, {{"suserno", "1001"}}),  "|77|",                {}},
+      {user,  reply("getdisklist", 0, {{"suserno", "1001"}}),  "|77|before",          {}},
+      {disks, list(1, kDisks, "1|My zavel|p|5001|클럽|octa|"),   two,                   {}},
+      {disks, list(0, kDisks, ""),                             "0|before",            {}},
+      {disks, list(0, kDisks, "1|a|"),                         "-1" + old + "before", {}},
+      {disks, list(0, "uid|name|", "1|a|"),                    "1|:|before",          {}},
+      {disks, reply("x", kNoResult, {{"errormsg", "점검 중"}}),   "-1" + old + "점검 중",   {"점검 중"}},
+      {disks, reply("x", kNoResult),                           "-1" + old + wrong,    {wrong}},
+      {host,  reply("GetHostInfo", 0, table),                  kim,                   {}},
+      {host,  reply("GetHostInfo", 1, table),                  kim,                   {}},
+      {host,  reply("GetHostInfo", 1, refused),                "failed",              {"없음"}},
+      {host,  reply("GetHostInfo", 0, short_table),            "failed",              {}},
+      {host,  reply("x", 0, refused),                          "failed",              {"없음"}},
+      {host,  reply("x", 0, table),                            "failed",              {}},
+      {level, reply(kLevel, 0, {{"sauthlevel", "3"}}),         "3",                   {}},
+      {level, reply(kLevel, 0),                                "0",                   {}},
+      {level, reply(kLevel, 1, {{"sauthlevel", "3"}}),         "-1",                  {}},
+      {level, reply(kLevel, kNoResult, {{"sauthlevel", "3"}}), "-1",                  {}},
+      {level, reply("GetHostInfo", 0, {{"sauthlevel", "3"}}),  "-1",                  {}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(&c - cases);
-    PortalLookups::HostInfo info;
-    bool ok = false;
-    exchange(c.answer, [&] { ok = lookups_.hostInfo(disk("77", "My zavel"), &info); });
-    EXPECT_EQ(ok, c.ok);
-    EXPECT_EQ(prompter_.texts(), c.shown);
-    if (!ok) continue;
-    EXPECT_EQ(
-        QStringList({info.diskid, info.publicip, info.privateip, info.loginid, info.diskstatus}),
-        QStringList({"kim", "10.0.0.5", "192.168.0.5", "kim01", "0"}));
-  }
-}
-
-TEST_F(LookupTest, ClubLevelOnlyFromResultZero) {
-  const char* kCmd = "getclubauthlevel";
-  struct Case {
-    ParamRecord answer;
-    int level;
-  } cases[] = {
-      {reply(kCmd, 0, {{"sauthlevel", "3"}}), 3},
-      {reply(kCmd, 0), 0},
-      {reply(kCmd, 1, {{"sauthlevel", "3"}}), -1},
-      {reply(kCmd, kNoResult, {{"sauthlevel", "3"}}), -1},
-      {reply("GetHostInfo", 0, {{"sauthlevel", "3"}}), -1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(&c - cases);
-    int level = 0;
-    exchange(
-        c.answer, [&] { level = lookups_.clubAuthLevel(disk("5001", "클럽")); }, true);
-    EXPECT_EQ(level, c.level);
+  // clang-format on
+  for (const auto& row : cases) {
+    SCOPED_TRACE(&row - cases);
+    const auto& [lookup, answer, outcome, shown] = row;
+    login_.userNo = "77";
+    login_.disks.assign(5, disk("old", "old"));
+    lookups_.setErrorText("before");
+    QString got;
+    exchange(answer, [&] { got = lookup(); });
+    EXPECT_EQ(got, outcome);
+    EXPECT_EQ(prompter_.texts(), shown);
+    for (const auto& p : prompter_.prompts()) EXPECT_EQ(p.icon, PromptIcon::kStop);
   }
 }
 
 TEST_F(LookupTest, TransportFailuresEndTheLookupWithinTheBound) {
   lookups_.setBoundedWaitMs(300);
-  struct Lookup {
-    const char* name;
-    std::function<bool()> fails;
-    bool tells;  // shows the transport message boxes
-  } lookups[] = {
+  // The lookup, whether it failed, whether it shows the transport message boxes.
+  const std::tuple<const char*, std::function<bool()>, bool> lookups[] = {
       {"getdisklist", [&] { return lookups_.diskList() == -1; }, true},
       {"GetHostInfo", [&] { return !lookups_.hostInfo(disk("77", "My zavel"), nullptr); }, true},
       {"vemar_get_userbyiddomain", [&] { return lookups_.userByIdDomain().isEmpty(); }, false},
@@ -301,9 +236,9 @@ TEST_F(LookupTest, TransportFailuresEndTheLookupWithinTheBound) {
       {"never answers", [](FakeServer& s) { s.receive().stall(20000).close(); }},
       {"not a record reply", [&](FakeServer& s) { s.receive().raw(bad_header); }},
   };
-  for (const Lookup& l : lookups) {
+  for (const auto& [name, fails, tells] : lookups) {
     for (const auto& [what, script] : faults) {
-      SCOPED_TRACE(std::string(l.name) + ": " + what);
+      SCOPED_TRACE(std::string(name) + ": " + what);
       FakeServer server;
       nowhere();
       if (script) {
@@ -315,47 +250,43 @@ TEST_F(LookupTest, TransportFailuresEndTheLookupWithinTheBound) {
       prompter_.clear();
       QElapsedTimer clock;
       clock.start();
-      EXPECT_TRUE(l.fails());
+      EXPECT_TRUE(fails());
       EXPECT_LT(clock.elapsed(), 10000);
       const char* shown = script ? text::kCommunicationError : text::kCannotConnect;
-      EXPECT_EQ(prompter_.texts(), l.tells ? QStringList{text::tr(shown)} : QStringList());
+      EXPECT_EQ(prompter_.texts(), tells ? QStringList{text::tr(shown)} : QStringList());
     }
   }
 }
 
 TEST_F(LookupTest, TextOver511BytesIsNeverSent) {
   const QString korean_501_bytes(167, u'가');
-  struct Case {
-    QString id, user_no;
-    bool disk_list;  // else the user-number lookup
-    bool sent;
-  } cases[] = {
+  // The id, the user number, the disk list (else the user-number lookup), whether it went.
+  const std::tuple<QString, QString, bool, bool> cases[] = {
       {"user1", QString(511, 'a'), true, true},
       {"user1", QString(512, 'a'), true, false},
       {korean_501_bytes, "77", false, true},  // siddomain of 511 bytes
       {korean_501_bytes + u'가', "77", false, false},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(&c - cases);
-    login_.id = c.id;
-    login_.userNo = c.user_no;
+  for (const auto& [id, user_no, disk_list, sent] : cases) {
+    SCOPED_TRACE(id.size() + user_no.size());
+    login_.id = id;
+    login_.userNo = user_no;
     FakeServer server;
     server.answer(reply("getdisklist", 0));
     lookups_.setPortalServer({"127.0.0.1", server.port()});
     server.start();
     prompter_.clear();
-    c.disk_list ? void(lookups_.diskList()) : void(lookups_.userByIdDomain());
-    const bool box = c.disk_list && !c.sent;
-    EXPECT_EQ(prompter_.texts(),
-              box ? QStringList{text::tr(text::kCommunicationError)} : QStringList());
-    if (!c.sent) {
+    disk_list ? void(lookups_.diskList()) : void(lookups_.userByIdDomain());
+    EXPECT_EQ(prompter_.texts(), disk_list && !sent
+                                     ? QStringList{text::tr(text::kCommunicationError)}
+                                     : QStringList());
+    if (!sent) {
       EXPECT_EQ(server.connectionsAccepted(), 0);
       continue;
     }
     ASSERT_TRUE(server.waitDone());
-    const ParamRecord request = server.requests().at(0).record;
-    EXPECT_EQ(textOf(request, c.disk_list ? "suserno" : "suserid"),
-              (c.disk_list ? c.user_no : c.id).toStdString());
+    EXPECT_EQ(typedText(server.requests().at(0).record, disk_list ? "suserno" : "suserid"),
+              (disk_list ? user_no : id).toStdString());
   }
 }
 
@@ -378,46 +309,18 @@ TEST_F(LookupTest, ConnectLogAsksForTheLogServerUntilItHasOne) {
   EXPECT_EQ(portal.requests().size(), 2u);
   const auto sent = log.requests();
   ASSERT_EQ(sent.size(), 2u);
-  const char* expected[2][4] = {{"0", "P", "N", "#2"}, {"5001", "O", "Y", "#0"}};
+  const std::vector<std::string> expected[2] = {{"0", "P", "N", "#2"}, {"5001", "O", "Y", "#0"}};
   for (size_t i = 0; i < 2; ++i) {
     const ParamRecord& r = sent[i].record;
-    EXPECT_EQ(textOf(r, "_cmd"), "insertconnectlog");
-    EXPECT_EQ(textOf(r, "suserno"), "77");
-    EXPECT_EQ(typedText(r, "sclubno"), expected[i][0]);
-    EXPECT_EQ(typedText(r, "stype"), expected[i][1]);
-    EXPECT_EQ(typedText(r, "sissuc"), expected[i][2]);
-    EXPECT_EQ(typedText(r, "ierrcode"), expected[i][3]);
-    const QString sip = QString::fromStdString(textOf(r, "sip"));
-    EXPECT_TRUE(sip.isEmpty() || QHostAddress(sip).protocol() == QAbstractSocket::IPv4Protocol)
-        << sip.toStdString();
+    EXPECT_EQ(typedText(r, "_cmd"), "insertconnectlog");
+    EXPECT_EQ(typedText(r, "suserno"), "77");
+    EXPECT_EQ((std::vector<std::string>{typedText(r, "sclubno"), typedText(r, "stype"),
+                                        typedText(r, "sissuc"), typedText(r, "ierrcode")}),
+              expected[i]);
+    const QString sip = QString::fromStdString(typedText(r, "sip"));
+    EXPECT_TRUE(sip.isEmpty() || QHostAddress(sip).protocol() == QHostAddress::IPv4Protocol);
   }
-  EXPECT_TRUE(prompter_.texts().isEmpty());
-}
-
-TEST(DemoPortal, LooksUpTheDemoAccountEndToEnd) {
-  testing::DemoServer demo;
-  testing::ScriptedPrompter prompter;
-  LoginInfo login;
-  login.id = "demo";
-  login.domain = "@zavel.net";
-  PortalLookups lookups(prompter, login);
-  lookups.setPortalServer({"127.0.0.1", demo.server().portalPort()});
-  lookups.setOctaServer({"127.0.0.1", demo.server().listPort()});
-
-  EXPECT_EQ(lookups.userByIdDomain(), "1001");
-  ASSERT_EQ(lookups.diskList(), 3);
-  EXPECT_EQ(login.disks[0].uid, "1001");
-  EXPECT_EQ(login.disks[1].uid, "5001");
-  EXPECT_TRUE(login.disks[1].isClub());
-  PortalLookups::HostInfo host;
-  ASSERT_TRUE(lookups.hostInfo(login.disks[0], &host));
-  EXPECT_EQ(host.diskid, "demo");
-  EXPECT_EQ(host.diskstatus, "0");
-  EXPECT_TRUE(lookups.hostInfo(login.disks[1], &host));
-  EXPECT_EQ(lookups.clubAuthLevel(login.disks[1]), 1);
-  EXPECT_EQ(lookups.clubAuthLevel(login.disks[2]), 3);
-  EXPECT_EQ(lookups.clubAuthLevel(login.disks[0]), -1);  // not a club
-  EXPECT_TRUE(prompter.texts().isEmpty());
+  EXPECT_EQ(prompter_.texts(), QStringList());
 }
 
 }  // namespace

@@ -30,6 +30,13 @@ class DemoExplorerTest : public ::testing::Test {
     document_.setFileServerPort(demo_.server().filePort());
   }
 
+  // Opens the disk list's row `disk` from the disk list; on failure, what the user was told.
+  ::testing::AssertionResult connectDisk(int disk) {
+    explorer_.showDisks();
+    if (explorer_.connectSelected({disk})) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << prompter_.texts().join("|").toStdString();
+  }
+
   QStringList rowNames(ExplorerLogic::List list) {
     FileListModel& model =
         list == ExplorerLogic::List::kRemote ? explorer_.remote() : explorer_.local();

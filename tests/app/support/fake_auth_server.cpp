@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
+#include <algorithm>
 
 namespace zavel::app::testing {
 
@@ -24,17 +25,13 @@ portal::PortalMessage queryNodeAns(const std::string& node) {
 portal::PortalMessage authAnswer(const std::string& to, Pairs body) {
   Pairs full = {{"inform", "auth"}, {"result", "0"}, {"errmsg", ""}, {"name", "Tester"},
                 {"userno", "1001"}, {"kid", "k"},    {"eid", "e"}};
-  for (auto& [k, v] : body) {
-    bool replaced = false;
-    for (auto& [fk, fv] : full)
-      if (fk == k) fv = v, replaced = true;
-    if (!replaced) full.emplace_back(k, v);
+  for (const auto& [key, value] : body) {
+    auto it = std::find_if(full.begin(), full.end(), [&](const auto& p) { return p.first == key; });
+    it == full.end() ? void(full.emplace_back(key, value)) : void(it->second = value);
   }
   // A value of "<drop>" leaves the key out.
-  Pairs kept;
-  for (auto& p : full)
-    if (p.second != "<drop>") kept.push_back(p);
-  return textMessage({{"to", to}, {"from", "root"}}, kept);
+  std::erase_if(full, [](const auto& p) { return p.second == "<drop>"; });
+  return textMessage({{"to", to}, {"from", "root"}}, full);
 }
 
 QByteArray bytesOf(const portal::PortalMessage& message) {

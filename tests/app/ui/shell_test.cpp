@@ -85,18 +85,13 @@ TEST_F(ShellTest, LogoutAsksAndOnlyOkEndsTheSessions) {
   EXPECT_EQ(frame_.shell().capacityText(), std::nullopt);
 }
 
-TEST_F(ShellTest, DisconnectWorksInBothModesAndExitAsksFirst) {
+// Disconnecting in the disk list: DocumentTest.OpensEachKindOfDiskWithItsRightsAndListsIt.
+TEST_F(ShellTest, DisconnectCommandShowsTheDiskListAndExitAsksFirst) {
   // File-list mode: the listing disk goes, the disk list comes back.
-  prompter_.answer({true, true, false});
+  prompter_.answer({true, false});
   frame_.runCommand(kCmdDisconnect);
   EXPECT_EQ(explorer().mode(), ExplorerLogic::Mode::kDiskList);
   EXPECT_EQ(remoteRows().value(0), "My zavel|" + text::tr(text::kDisconnected));
-  // Disk-list mode: the selected row's disk.
-  explorer().connectSelected({1});
-  explorer().showDisks();
-  EXPECT_TRUE(explorer().disconnect({1}));
-  EXPECT_EQ(remoteRows().value(1), "데모 클럽|" + text::tr(text::kDisconnected));
-
   frame_.show();
   frame_.runCommand(kCmdExit);  // Cancel
   EXPECT_TRUE(frame_.isVisible());

@@ -6,29 +6,44 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <tuple>
 
 #include "app/signin/account_store.h"
 #include "app/signin/settings_store.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/program.h"
 #include "app/ui/sign_in_dialog.h"
+#include "tests/app/support/app_test.h"
 #include "tests/app/support/demo_server.h"
 #include "tests/app/support/fake_auth_server.h"
+#include "tests/app/support/widgets.h"
 
 namespace zavel::app {
 namespace {
 
+using testing::child;
 using testing::waitFor;
+
+void click(QWidget* parent, const char* name) {
+  QTest::mouseClick(child<QWidget>(parent, name), Qt::LeftButton);
+}
+
+// Starts the built program on the offscreen platform; its settings below config, if given.
+void startZavel(QProcess& zavel, const QStringList& args, const QString& config = {}) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  if (!config.isEmpty()) env.insert("XDG_CONFIG_HOME", config);
+  zavel.setProcessEnvironment(env);
+  zavel.start(ZAVEL_PROGRAM, args);
+}
 
 class ProgramTest : public ::testing::Test {
  protected:
@@ -59,6 +74,24 @@ class ProgramTest : public ::testing::Test {
     });
   }
 
+  // Makes the row named `name` current and presses Enter on it.
+  static void enter(QTreeView* view, const QString& name) {
+    const auto found = view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, name);
+    ASSERT_EQ(found.size(), 1) << name.toStdString();
+    view->setCurrentIndex(found[0]);
+    QTest::keyClick(view, Qt::Key_Return);
+  }
+
+  // Drops the device's 사진 folder from the desktop onto the view.
+  void drop(QTreeView* view) {
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(dir_.filePath("device/사진"))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view->viewport(), &enter);
+    QDropEvent event(QPointF(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view->viewport(), &event);
+  }
+
   testing::DemoServer demo_;
   QTemporaryDir dir_;
 };
@@ -67,45 +100,31 @@ TEST_F(ProgramTest, EveryControlIsNamedForTestsAndAssistiveTechnology) {
   testing::FakeAuthServer silent;
   Program program(options(silent.port()));
   onDialog([](QWidget* dialog) {
-    struct Control {
-      const char* name;
-      QString accessible;
-    } controls[] = {
-        {"idBox", "아이디"},
-        {"domainBox", "도메인명"},
-        {"passwordBox", "비밀번호"},
-        {"savePasswordBox", "비밀번호 저장"},
-        {"autoConnectBox", "자동 접속"},
-        {"deleteInfoBox", "접속정보 삭제"},
-        {"signInButton", "로그인"},
-        {"cancelButton", "취소"},
-        {"atLabel", "@"},
-    };
-    for (const Control& c : controls) {
-      SCOPED_TRACE(c.name);
-      auto* w = dialog->findChild<QWidget*>(c.name);
-      ASSERT_NE(w, nullptr);
-      EXPECT_EQ(w->accessibleName(), c.accessible);
+    // clang-format off
+    const std::pair<const char*, QString> controls[] = {
+        {"idBox", "아이디"}, {"domainBox", "도메인명"}, {"passwordBox", "비밀번호"},
+        {"savePasswordBox", "비밀번호 저장"}, {"autoConnectBox", "자동 접속"},
+        {"deleteInfoBox", "접속정보 삭제"}, {"signInButton", "로그인"}, {"cancelButton", "취소"},
+        {"atLabel", "@"}};
+    // clang-format on
+    for (const auto& [name, accessible] : controls) {
+      auto* w = child<QWidget>(dialog, name);
+      EXPECT_EQ(w ? w->accessibleName() : "<none>", accessible) << name;
     }
-    EXPECT_EQ(dialog->windowTitle(), "ZAVEL 탐색기");
-    auto* domains = dialog->findChild<QComboBox*>("domainBox");
+    auto* domains = child<QComboBox>(dialog, "domainBox");
     ASSERT_EQ(domains->count(), 5);
     EXPECT_EQ(domains->itemText(0), "vemar.net");
 
     // Working view while the router stays silent; cancel brings the idle view back.
-    dialog->findChild<QComboBox*>("idBox")->setEditText("demo");
-    QTest::mouseClick(dialog->findChild<QPushButton*>("signInButton"), Qt::LeftButton);
-    EXPECT_TRUE(dialog->findChild<QWidget*>("workingView")->isVisible());
-    EXPECT_FALSE(dialog->findChild<QWidget*>("signInButton")->isVisible());
-    QTest::mouseClick(dialog->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
-    EXPECT_TRUE(dialog->findChild<QWidget*>("idleView")->isVisible());
-
-    // Ticking auto connect ticks save password and clears delete connection info.
-    auto* del = dialog->findChild<QCheckBox*>("deleteInfoBox");
-    QTest::mouseClick(del, Qt::LeftButton);
-    QTest::mouseClick(dialog->findChild<QCheckBox*>("autoConnectBox"), Qt::LeftButton);
-    EXPECT_TRUE(dialog->findChild<QCheckBox*>("savePasswordBox")->isChecked());
-    EXPECT_FALSE(del->isChecked());
+    child<QComboBox>(dialog, "idBox")->setEditText("demo");
+    click(dialog, "signInButton");
+    EXPECT_TRUE(child<QWidget>(dialog, "workingView")->isVisible());
+    EXPECT_FALSE(child<QWidget>(dialog, "signInButton")->isVisible());
+    click(dialog, "cancelButton");
+    EXPECT_TRUE(child<QWidget>(dialog, "idleView")->isVisible());
+    // The boxes reach the logic (its rules: SignInTest.CheckBoxRules).
+    click(dialog, "autoConnectBox");
+    EXPECT_TRUE(child<QCheckBox>(dialog, "savePasswordBox")->isChecked());
     static_cast<QDialog*>(dialog)->done(QDialog::Rejected);
   });
   EXPECT_FALSE(program.signIn());
@@ -114,36 +133,27 @@ TEST_F(ProgramTest, EveryControlIsNamedForTestsAndAssistiveTechnology) {
 TEST_F(ProgramTest, TypedPasswordSignsInAndTheMainWindowListsTheDisks) {
   Program program(options());
   onDialog([](QWidget* dialog) {
-    auto* id = dialog->findChild<QComboBox*>("idBox");
-    QTest::keyClicks(id->lineEdit(), "demo");
-    auto* domain = dialog->findChild<QComboBox*>("domainBox");
+    QTest::keyClicks(child<QComboBox>(dialog, "idBox")->lineEdit(), "demo");
+    auto* domain = child<QComboBox>(dialog, "domainBox");
     domain->lineEdit()->clear();
     QTest::keyClicks(domain->lineEdit(), "zavel.net");
-    QTest::keyClicks(dialog->findChild<QLineEdit*>("passwordBox"), "demo");
-    QTest::mouseClick(dialog->findChild<QPushButton*>("signInButton"), Qt::LeftButton);
+    QTest::keyClicks(child<QLineEdit>(dialog, "passwordBox"), "demo");
+    click(dialog, "signInButton");
   });
   ASSERT_TRUE(program.signIn());
   program.showMainWindow();
   MainFrame* frame = program.mainFrame();
-  EXPECT_EQ(frame->windowTitle(), "ZAVEL 탐색기");
-  auto* list = frame->findChild<QTreeView*>("remoteList");
-  ASSERT_NE(list, nullptr);
+  auto* list = child<QTreeView>(frame, "remoteList");
+  const auto cell = [&](int row, int column) {
+    return list->model()->index(row, column).data().toString();
+  };
   ASSERT_TRUE(waitFor([&] { return list->model()->rowCount() == 3; }, 5000));
   QStringList rows;
-  for (int r = 0; r < 3; ++r)
-    rows << list->model()->index(r, 0).data().toString() + "|" +
-                list->model()->index(r, 1).data().toString();
+  for (int r = 0; r < 3; ++r) rows << cell(r, 0) + "|" + cell(r, 1);
   EXPECT_EQ(rows, (QStringList{"My zavel|끊김", "데모 클럽|끊김", "사진 동호회|끊김"}));
   EXPECT_EQ(list->model()->index(0, 0).data(Qt::AccessibleTextRole).toString(), "My zavel");
-  // Enter opens the disk, then a folder; Backspace goes back up; the top level is the disk
-  // list again, the disk still connected.
-  auto enter = [&](QTreeView* view, const QString& name) {
-    const auto found = view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, name);
-    ASSERT_EQ(found.size(), 1) << name.toStdString();
-    view->setCurrentIndex(found[0]);
-    QTest::keyClick(view, Qt::Key_Return);
-  };
-  auto* path = frame->findChild<QToolButton*>("remotePathButton");
+  // Enter opens the disk; Backspace goes back up to the disk list, the disk still connected.
+  auto* path = child<QToolButton>(frame, "remotePathButton");
   enter(list, "My zavel");
   EXPECT_EQ(path->text(), " My zavel ▼");
   // Files dropped from the desktop onto an open disk are uploaded, the window disabled
@@ -151,36 +161,22 @@ TEST_F(ProgramTest, TypedPasswordSignsInAndTheMainWindowListsTheDisks) {
   bool disabled_in_batch = false;
   QObject::connect(&frame->transfers(), &TransferManager::batchStarted,
                    [&] { disabled_in_batch = !frame->isEnabled(); });
-  std::vector<QList<QUrl>> drops;
-  QObject::connect(frame, &MainFrame::transferRequested,
-                   [&](ExplorerLogic::List, const QList<int>&, const QList<QUrl>& urls) {
-                     drops.push_back(urls);
-                   });
-  auto drop = [&](QTreeView* view) {
-    QMimeData files;
-    files.setUrls({QUrl::fromLocalFile(dir_.filePath("device/사진"))});
-    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(view->viewport(), &enter);
-    QDropEvent event(QPointF(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(view->viewport(), &event);
-  };
+  QList<QUrl> dropped;
+  QObject::connect(
+      frame, &MainFrame::transferRequested,
+      [&](ExplorerLogic::List, const QList<int>&, const QList<QUrl>& urls) { dropped << urls; });
+  auto* local = child<QTreeView>(frame, "localList");
   drop(list);
-  drop(frame->findChild<QTreeView*>("localList"));  // only the remote list takes desktop files
-  ASSERT_EQ(drops.size(), 1);
-  EXPECT_EQ(drops[0].size(), 1);
+  drop(local);  // only the remote list takes desktop files
+  EXPECT_EQ(dropped.size(), 1);
   EXPECT_TRUE(disabled_in_batch);
   EXPECT_TRUE(frame->isEnabled());
   ASSERT_NE(frame->transferUi().dialog(), nullptr);
   EXPECT_TRUE(frame->transfers().progress().complete());
-  enter(list, "문서");
-  EXPECT_EQ(path->text(), "  문서 ▼");
   QTest::keyClick(list, Qt::Key_Backspace);
-  EXPECT_FALSE(list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, "문서").isEmpty());
-  QTest::keyClick(list, Qt::Key_Backspace);
-  EXPECT_EQ(list->model()->index(0, 1).data().toString(), "연결됨");
+  EXPECT_EQ(cell(0, 1), "연결됨");
   EXPECT_EQ(path->text(), "전체 ZAVEL 보기 ▼");
 
-  auto* local = frame->findChild<QTreeView*>("localList");
   ASSERT_EQ(local->model()->rowCount(), 1);
   // F2 edits the name in place; Enter renames.
   local->setCurrentIndex(local->model()->index(0, 0));
@@ -195,24 +191,19 @@ TEST_F(ProgramTest, TypedPasswordSignsInAndTheMainWindowListsTheDisks) {
       waitFor([&] { return local->model()->index(0, 0).data().toString() == "여행 사진"; }, 5000));
   EXPECT_TRUE(QDir(dir_.filePath("device/여행 사진")).exists());
   enter(local, "여행 사진");
-  EXPECT_EQ(frame->findChild<QToolButton*>("localPathButton")->text(), " 여행 사진 ▼");
+  EXPECT_EQ(child<QToolButton>(frame, "localPathButton")->text(), " 여행 사진 ▼");
 
-  // The account was remembered, with its password, in a file only its owner reads.
-  const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
-  EXPECT_FALSE(QFile::permissions(settingsPath()) & others);
+  // The account was remembered with its password (the file's rules: AccountStoreTest).
   SettingsStore settings(settingsPath());
   EXPECT_EQ(AccountStore(settings).restorePassword("demo@zavel.net"), "demo");
 }
 
 TEST_F(ProgramTest, TheBuiltProgramSignsInWithLaunchKeys) {
   QProcess zavel;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("QT_QPA_PLATFORM", "offscreen");
-  env.insert("XDG_CONFIG_HOME", dir_.path());
-  zavel.setProcessEnvironment(env);
-  zavel.start(ZAVEL_PROGRAM,
-              {"--auth-server", QString("127.0.0.1:%1").arg(demo_.server().authPort()),
-               "zavel-auth:u_id=demo;u_sessionkey=demo-session-key"});
+  startZavel(zavel,
+             {"--auth-server", QString("127.0.0.1:%1").arg(demo_.server().authPort()),
+              "zavel-auth:u_id=demo;u_sessionkey=demo-session-key"},
+             dir_.path());
   ASSERT_TRUE(zavel.waitForStarted());
   // Signed in and the disk list read: the program logs its success.
   EXPECT_TRUE(waitFor([&] { return !demo_.connectLog().empty(); }, 20000));
@@ -225,28 +216,22 @@ TEST_F(ProgramTest, TheBuiltProgramSignsInWithLaunchKeys) {
 }
 
 TEST(ProgramCommandLine, HelpAndWrongUsage) {
-  struct Case {
-    QStringList args;
-    int status;
-    const char* output;
-  } cases[] = {
+  // The arguments, the exit status, what the output contains.
+  const std::tuple<QStringList, int, const char*> cases[] = {
       {{"--help"}, 0, "--auth-server <HOST[:PORT]>"},
       {{"--auth-server", "host:0"}, 2, "--auth-server takes HOST or HOST:PORT"},
       {{"--auth-server", "host:x"}, 2, "--auth-server takes HOST or HOST:PORT"},
       {{"--device-root", "/no/such/folder"}, 2, "no such folder"},
       {{"zavel-auth:u_id=a", "zavel-auth:u_id=b"}, 2, "one launch text at most"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args.join(' ').toStdString());
+  for (const auto& [args, status, output] : cases) {
+    SCOPED_TRACE(args.join(' ').toStdString());
     QProcess zavel;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    zavel.setProcessEnvironment(env);
-    zavel.start(ZAVEL_PROGRAM, c.args);
+    startZavel(zavel, args);
     ASSERT_TRUE(zavel.waitForFinished(20000));
-    EXPECT_EQ(zavel.exitCode(), c.status);
+    EXPECT_EQ(zavel.exitCode(), status);
     const QString out = zavel.readAllStandardOutput() + zavel.readAllStandardError();
-    EXPECT_TRUE(out.contains(c.output)) << out.toStdString();
+    EXPECT_TRUE(out.contains(output)) << out.toStdString();
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <tuple>
 
 #include "api/error_state.h"
 #include "devserver/file/fs_ops.h"
@@ -18,11 +19,7 @@ using Parts = std::vector<std::string>;
 
 TEST(SplitClientPath, AcceptsPathsOnTheDiskAndRefusesEverythingThatLeavesIt) {
   const std::string long_name(kMaxNameBytes, 'n');
-  struct Case {
-    std::string path;
-    int32_t status;
-    Parts parts;
-  } cases[] = {
+  const std::tuple<std::string, int32_t, Parts> cases[] = {
       {"/tester", 0, {}},
       {"", 0, {}},
       {"/tester/문서/회의 메모.txt", 0, {"문서", "회의 메모.txt"}},
@@ -43,14 +40,12 @@ TEST(SplitClientPath, AcceptsPathsOnTheDiskAndRefusesEverythingThatLeavesIt) {
       {std::string("/tester/a\0b", 11), kErrPermission, {}},
       {"/tester/" + std::string(kMaxPathBytes, 'a'), kErrPermission, {}},
   };
-  for (const Case& c : cases) {
+  for (const auto& [path, status, expected] : cases) {
     Parts parts{"stale"};
-    EXPECT_EQ(splitClientPath(c.path, "/tester", &parts), c.status) << c.path;
-    EXPECT_EQ(parts, c.parts) << c.path;
+    EXPECT_EQ(splitClientPath(path, "/tester", &parts), status) << path;
+    EXPECT_EQ(parts, expected) << path;
   }
-}
-
-TEST(DisplayPath, JoinsTheBasePathAndNames) {
+  // displayPath joins them back.
   EXPECT_EQ(displayPath("/tester", {}), "/tester");
   EXPECT_EQ(displayPath("/tester", {"사진", "바다 1.jpg"}), "/tester/사진/바다 1.jpg");
 }
@@ -58,13 +53,10 @@ TEST(DisplayPath, JoinsTheBasePathAndNames) {
 class ResolveBeneath : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/zavel-resolve-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    top_ = pattern;
-    root_ = top_ / "root";
+    root_ = top_.path / "root";
     std::filesystem::create_directories(root_ / "sub" / "inner");
     testing::writeFile(root_ / "file", "in");
-    testing::writeFile(top_ / "outside", "secret");
+    testing::writeFile(top_.path / "outside", "secret");
     auto link = [&](const char* target, const std::filesystem::path& at) {
       std::filesystem::create_symlink(target, root_ / at);
     };
@@ -80,20 +72,14 @@ class ResolveBeneath : public ::testing::Test {
     fd_.reset(::open(root_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     ASSERT_TRUE(fd_.valid());
   }
-  void TearDown() override { std::filesystem::remove_all(top_); }
-
-  std::filesystem::path top_, root_;
+  testing::TempDir top_;
+  std::filesystem::path root_;
   UniqueFd fd_;
 };
 
 TEST_F(ResolveBeneath, FollowsLinksOnlyWhileTheyStayInside) {
-  struct Case {
-    Parts path;
-    bool follow;
-    int err;
-    Parts resolved;
-    bool exists;
-  } cases[] = {
+  // Per path and whether its last link is followed: the error, or where it leads.
+  const std::tuple<Parts, bool, int, Parts, bool> cases[] = {
       {{}, true, 0, {}, true},
       {{"in", "inner"}, true, 0, {"sub", "inner"}, true},
       {{"in"}, false, 0, {"in"}, true},
@@ -110,15 +96,13 @@ TEST_F(ResolveBeneath, FollowsLinksOnlyWhileTheyStayInside) {
       {{"file", "x"}, true, ENOTDIR, {}, false},
       {{"missing", "x"}, true, ENOENT, {}, false},
   };
-  for (const Case& c : cases) {
+  for (const auto& [path, follow, error, resolved, exists] : cases) {
+    SCOPED_TRACE(displayPath("", path));
     Resolved r;
-    const int err = resolveBeneath(fd_.get(), c.path, c.follow, &r);
-    const std::string what = displayPath("", c.path);
-    EXPECT_EQ(err, c.err) << what;
-    if (err != 0) continue;
-    EXPECT_EQ(r.parts, c.resolved) << what;
-    EXPECT_EQ(r.exists, c.exists) << what;
-    EXPECT_EQ(r.leaf, c.resolved.empty() ? "" : c.resolved.back()) << what;
+    ASSERT_EQ(resolveBeneath(fd_.get(), path, follow, &r), error);
+    if (error != 0) continue;
+    EXPECT_EQ(std::tie(r.parts, r.exists, r.leaf),
+              std::make_tuple(resolved, exists, resolved.empty() ? "" : resolved.back()));
   }
 }
 
@@ -132,38 +116,33 @@ TEST_F(ResolveBeneath, OpenRefusesALeafSwappedForALink) {
 }
 
 TEST(LinkTargetStaysInside, JudgesTheTargetFromTheLinksFolder) {
-  struct Case {
-    const char* target;
-    Parts folder;
-    bool inside;
-  } cases[] = {
+  const std::tuple<const char*, Parts, bool> cases[] = {
       {"file", {}, true},         {"sub/../file", {}, true},
       {"../file", {"sub"}, true}, {"../file", {}, false},
       {"/etc/passwd", {}, false}, {"a/../../b", {}, false},
       {"../../x", {"a"}, false},  {"", {}, false},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(linkTargetStaysInside(c.target, c.folder), c.inside) << c.target;
+  for (const auto& [target, folder, inside] : cases)
+    EXPECT_EQ(linkTargetStaysInside(target, folder), inside) << target;
 }
 
-TEST(DateText, ShowsHoursUpToTwelveAsAmAndLaterOnesAsPmLessTwelve) {
-  struct Case {
-    int hour, minute;
-    const char* text;
-  } cases[] = {{0, 5, "2004-12-13 AM 00:05"},
-               {12, 30, "2004-12-13 AM 12:30"},
-               {13, 5, "2004-12-13 PM 01:05"},
-               {15, 30, "2004-12-13 PM 03:30"},
-               {23, 59, "2004-12-13 PM 11:59"}};
-  for (const Case& c : cases) {
+// Hours up to twelve read AM, later ones PM less twelve; times go out clamped to 32 bits.
+TEST(DateText, ShowsTheDateAndAnAmOrPmHourAndWireTimesClampToThirtyTwoBits) {
+  const std::tuple<int, int, int, int, int, const char*> cases[] = {
+      {2004, 12, 13, 0, 5, "2004-12-13 AM 00:05"},   {2004, 12, 13, 12, 30, "2004-12-13 AM 12:30"},
+      {2004, 12, 13, 13, 5, "2004-12-13 PM 01:05"},  {2004, 12, 13, 15, 30, "2004-12-13 PM 03:30"},
+      {2004, 12, 13, 23, 59, "2004-12-13 PM 11:59"}, {1999, 1, 2, 0, 0, "1999-01-02 AM 00:00"}};
+  for (const auto& [year, month, day, hour, minute, text] : cases) {
     struct tm t {};
-    t.tm_year = 104;
-    t.tm_mon = 11;
-    t.tm_mday = 13;
-    t.tm_hour = c.hour;
-    t.tm_min = c.minute;
-    EXPECT_EQ(dateText(t), c.text);
+    std::tie(t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min) =
+        std::tuple(year - 1900, month - 1, day, hour, minute);
+    EXPECT_EQ(dateText(t), text);
   }
+  constexpr int64_t kMax = INT32_MAX, kMin = INT32_MIN;
+  const std::pair<int64_t, int64_t> times[] = {
+      {0, 0},       {1102951805, 1102951805}, {kMax, kMax}, {kMax + 1, kMax},
+      {kMin, kMin}, {kMin - 1, kMin},         {-1, -1}};
+  for (const auto& [seconds, wire] : times) EXPECT_EQ(wireTime(seconds), wire) << seconds;
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -17,88 +18,71 @@ using FileCommands = SignedOnTest;
 
 TEST(SignOn, AnswersWithTheDiskOrTheReasonItCannot) {
   DevServerFixture server;
-  struct Case {
-    const char* id;
-    const char* pass;
-    int32_t error;
-    const char* errstr;
-  } cases[] = {
+  const std::tuple<const char*, const char*, int32_t, const char*> cases[] = {
       {"tester", nullptr, 0, ""},
       {"tester", "secret", 0, ""},
       {"tester", "tester-key", 0, ""},
       {"tester", "wrong", kErrWrongPasswd, "wrong passwd"},
       {"nobody", nullptr, kErrWrongId, "wrong id"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [id, pass, error, errstr] : cases) {
+    SCOPED_TRACE(std::string(id) + "/" + (pass ? pass : "-"));
     TestClient client(server);
     Req req("setuser");
-    req.s("id", c.id).s("version", "4.10.20.1");
-    if (c.pass) req.s("pass", c.pass);
-    const ParamRecord reply = client.call(req);
-    EXPECT_EQ(errorOf(reply), c.error) << c.id << "/" << (c.pass ? c.pass : "-");
-    EXPECT_EQ(textOf(reply, "errstr"), c.errstr);
-    if (c.error == 0) {
-      EXPECT_EQ(textOf(reply, "path"), "/tester");
-      EXPECT_EQ(numberOf(reply, "mode"), 1);
-      EXPECT_TRUE(reply.has("openurl") && reply.has("msg"));
-    }
+    req.s("id", id).s("version", "4.10.20.1");
+    const ParamRecord reply = client.call(pass ? req.s("pass", pass) : req);
+    expectFields(reply, {{"error", error}, {"errstr", errstr}});
+    if (error == 0) expectFields(reply, {{"path", "/tester"}, {"mode", 1}});
+    EXPECT_TRUE(error != 0 || (reply.has("openurl") && reply.has("msg")));
   }
-}
-
-TEST(SignOn, NothingButSignOnIsServedBeforeIt) {
-  DevServerFixture server;
+  // Nothing but sign-on is served before it.
   TestClient client(server);
-  EXPECT_EQ(errorOf(client.call(Req("createdir").s("fullpath", "/tester/x"))), kErrNotAllowed);
+  EXPECT_EQ(client.run(Req("createdir").s("fullpath", "/tester/x")), kErrNotAllowed);
   EXPECT_FALSE(fs::exists(server.diskPath() / "x"));
 }
 
 TEST(SignOn, ConnectionsBeyondTheLimitAreToldSoAndClosed) {
   DevServerFixture data;
-  devserver::DevServerOptions options;
-  options.data_dir = data.dataPath();
-  options.useFreePorts();
-  options.max_connections = 1;
-  devserver::DevServer server(options);
-  std::string error;
-  ASSERT_TRUE(server.start(&error)) << error;
-  TestClient first("127.0.0.1", server.filePort()), second("127.0.0.1", server.filePort());
+  auto server = startServer(data.dataPath(), [](auto& o) { o.max_connections = 1; });
+  TestClient first("127.0.0.1", server->filePort()), second("127.0.0.1", server->filePort());
   EXPECT_EQ(first.run(Req("setuser").s("id", "tester")), 0);
   EXPECT_EQ(second.run(Req("setuser").s("id", "tester")), kErrSessionLimit);
   EXPECT_EQ(errorOf(second.receive()), -1);
   EXPECT_EQ(first.run(Req("getquota")), 0) << "the first connection is untouched";
 }
 
-TEST_F(FileCommands, FoldersAndFilesAreMadeOnceAndDeletedOnlyWhenEmptyOrForced) {
-  steps({{Req("createdir").s("fullpath", "/tester/문서"), 0},
-         {Req("createdir").s("fullpath", "/tester/문서"), kErrExists},
-         {Req("createdir").s("fullpath", "/tester/none/x"), kErrNotExists},
-         {Req("createfile").s("fullpath", "/tester/문서/메모 1.txt"), 0},
-         {Req("createfile").s("fullpath", "/tester/문서/메모 1.txt"), kErrExists},
-         {Req("deletefile").s("path", "/tester/문서"), kErrNotEmpty},
-         {Req("deletefile").s("path", "/tester/문서").s("opt", "other"), kErrNotEmpty}});
-  EXPECT_TRUE(fs::is_regular_file(disk("문서/메모 1.txt")));
-  steps({{Req("deletefile").s("path", "/tester/문서").s("opt", "force"), 0},
-         {Req("deletefile").s("path", "/tester/문서"), kErrNotExists},
-         {Req("deletefile").s("path", "/tester").s("opt", "force"), kErrPermission}});
-  EXPECT_FALSE(fs::exists(disk("문서")));
-  EXPECT_TRUE(fs::exists(disk()));
+Req makeDir(const std::string& path) {
+  return Req("createdir").s("fullpath", path);
+}
+Req deleting(const std::string& path, const char* opt = nullptr) {
+  Req r("deletefile");
+  return opt ? r.s("path", path).s("opt", opt) : r.s("path", path);
+}
+Req renaming(const std::string& from, const std::string& to) {
+  return Req("renamefile").s("oldpath", from).s("newpath", to);
+}
+Req copyOrMove(const char* cmd, const std::string& from, const std::string& to) {
+  return Req(cmd).s("srcpath", from).s("dirpath", to);
 }
 
-TEST_F(FileCommands, CreateDirInABasePathPicksTheNextFreeName) {
-  const ParamRecord first = client_.call(Req("createdir").s("basepath", "/tester"));
-  const ParamRecord second = client_.call(Req("createdir").s("basepath", "/tester"));
-  EXPECT_EQ(textOf(first, "path"), "/tester/새 폴더");
-  EXPECT_EQ(textOf(second, "path"), "/tester/새 폴더 (2)");
+TEST_F(FileCommands, FoldersAndFilesAreMadeOnceAndDeletedOnlyWhenEmptyOrForced) {
+  steps({{makeDir("/tester/문서"), 0},
+         {makeDir("/tester/문서"), kErrExists},
+         {makeDir("/tester/none/x"), kErrNotExists},
+         {Req("createfile").s("fullpath", "/tester/문서/메모 1.txt"), 0},
+         {Req("createfile").s("fullpath", "/tester/문서/메모 1.txt"), kErrExists},
+         {deleting("/tester/문서"), kErrNotEmpty},
+         {deleting("/tester/문서", "other"), kErrNotEmpty},
+         {deleting("/tester/문서", "force"), 0},
+         {deleting("/tester/문서"), kErrNotExists},
+         {deleting("/tester", "force"), kErrPermission}});
+  EXPECT_TRUE(fs::exists(disk()) && !fs::exists(disk("문서")));
+  // In a base path createdir picks the next free name.
+  EXPECT_EQ(textOf(call(Req("createdir").s("basepath", "/tester")), "path"), "/tester/새 폴더");
+  EXPECT_EQ(textOf(call(Req("createdir").s("basepath", "/tester")), "path"), "/tester/새 폴더 (2)");
   EXPECT_TRUE(fs::is_directory(disk("새 폴더 (2)")));
   writeFile(disk("plain"), "x");
   EXPECT_EQ(run(Req("createdir").s("basepath", "/tester/plain")), kErrNotDirectory);
-}
-
-Req renaming(const std::string& from, const std::string& to) {
-  return std::move(Req("renamefile").s("oldpath", from).s("newpath", to));
-}
-Req copyOrMove(const char* cmd, const std::string& from, const std::string& to) {
-  return std::move(Req(cmd).s("srcpath", from).s("dirpath", to));
 }
 
 TEST_F(FileCommands, RenameMoveAndCopyNeverReplaceAndNeverNestAFolderInItself) {
@@ -117,147 +101,121 @@ TEST_F(FileCommands, RenameMoveAndCopyNeverReplaceAndNeverNestAFolderInItself) {
          {copyOrMove("movefile", "/tester/gone", "/tester/b"), kErrNotExists}});
   EXPECT_EQ(readFile(disk("b/taken.txt")), "taken");
   EXPECT_EQ(readFile(disk("b/a/deep/two.bin")), patternBytes(200000));
-  EXPECT_EQ(readFile(disk("b/a/1.txt")), "one");
-  EXPECT_EQ(readFile(disk("b/1.txt")), "one");
+  EXPECT_EQ(readFile(disk("b/a/1.txt")) + readFile(disk("b/1.txt")), "oneone");
   EXPECT_FALSE(fs::exists(disk("a/1.txt")));
 }
 
-TEST_F(FileCommands, SizesAndTimesReadBackWhatTheDiskHolds) {
-  writeFile(disk("f.bin"), patternBytes(123457));
-  const ParamRecord length = client_.call(Req("getlength").s("filename", "/tester/f.bin"));
-  EXPECT_EQ(numberOf(length, "size"), 123457);
-  EXPECT_GT(number(Req("getblocksize").s("filename", "/tester/f.bin"), "size"), 0);
-  EXPECT_EQ(run(Req("getlength").s("filename", "/tester/none")), kErrNotExists);
-
-  EXPECT_EQ(run(Req("setfiletime")
-                    .s("path", "/tester/f.bin")
-                    .i32("lastaccesstime", 1000000000)
-                    .i32("lastwritetime", 1102951805)),
-            0);
-  const ParamRecord times = client_.call(Req("getfiletime").s("path", "/tester/f.bin"));
-  EXPECT_EQ(numberOf(times, "lastaccesstime"), 1000000000);
-  EXPECT_EQ(numberOf(times, "lastwritetime"), 1102951805);
-  struct stat st {};
-  ASSERT_EQ(::stat(disk("f.bin").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mtime, 1102951805);
-}
-
-TEST_F(FileCommands, ListingStartsWithTheFolderItselfAndHonoursTheRecursionLevel) {
+TEST_F(FileCommands, SizesTimesAndListingsReadBackWhatTheDiskHolds) {
   writeFile(disk("사진/바다 1.jpg"), patternBytes(65536));
   writeFile(disk("사진/여름/b.jpg"), "bb");
   writeFile(disk("readme.txt"), "hello");
+  EXPECT_EQ(number(Req("getlength").s("filename", "/tester/readme.txt"), "size"), 5);
+  EXPECT_GT(number(Req("getblocksize").s("filename", "/tester/readme.txt"), "size"), 0);
+  EXPECT_EQ(run(Req("getlength").s("filename", "/tester/none")), kErrNotExists);
+  const Fields times = {{"lastaccesstime", 1000000000}, {"lastwritetime", 1102951805}};
+  Req set("setfiletime");
+  set.s("path", "/tester/readme.txt").i32("lastaccesstime", 1000000000);
+  EXPECT_EQ(run(set.i32("lastwritetime", 1102951805)), 0);
+  expectFields(call(Req("getfiletime").s("path", "/tester/readme.txt")), times);
+  struct stat st {};
+  EXPECT_TRUE(::stat(disk("readme.txt").c_str(), &st) == 0 && st.st_mtime == 1102951805);
+
+  // A listing starts with the folder itself and honours the recursion level.
+  const ParamRecord one = call(fileInfo("/tester/사진", 1));
+  expectFields(one, {{"num", 3},
+                     {"p1", "/tester/사진"},
+                     {"t1", 1},
+                     {"p2", "/tester/사진/바다 1.jpg"},
+                     {"s2", 65536},
+                     {"t2", 0},
+                     {"p3", "/tester/사진/여름"},
+                     {"t3", 1}});
   const std::regex date(R"(\d{4}-\d{2}-\d{2} (AM|PM) \d{2}:\d{2})");
-
-  const ParamRecord one = client_.call(
-      Req("getfileinfo").s("path", "/tester/사진").i32("infotype", 63).i32("recursivelevel", 1));
-  ASSERT_EQ(numberOf(one, "num"), 3);
-  EXPECT_EQ(textOf(one, "p1"), "/tester/사진");
-  EXPECT_EQ(numberOf(one, "t1"), 1);
-  EXPECT_EQ(textOf(one, "p2"), "/tester/사진/바다 1.jpg");
-  EXPECT_EQ(numberOf(one, "s2"), 65536);
-  EXPECT_EQ(numberOf(one, "t2"), 0);
-  EXPECT_EQ(textOf(one, "p3"), "/tester/사진/여름");
-  EXPECT_EQ(numberOf(one, "t3"), 1);
-  for (const char* d : {"d1", "d2", "d3"})
-    EXPECT_TRUE(std::regex_match(textOf(one, d), date)) << textOf(one, d);
-
-  struct Case {
-    const char* path;
-    int32_t level;
-    int64_t count;
-  } cases[] = {{"/tester", 0, 1}, {"/tester", 1, 3},  {"/tester", 2, 5},
-               {"/tester", 3, 6}, {"/tester", 99, 6}, {"/tester/readme.txt", 1, 1}};
-  for (const Case& c : cases) {
-    const ParamRecord r = client_.call(
-        Req("getfileinfo").s("path", c.path).i32("infotype", 63).i32("recursivelevel", c.level));
-    EXPECT_EQ(numberOf(r, "num"), c.count) << c.path << " level " << c.level;
-  }
-  EXPECT_EQ(run(Req("getfileinfo")
-                    .s("path", "/tester/none")
-                    .i32("infotype", 63)
-                    .i32("recursivelevel", 1)),
-            kErrNotExists);
+  EXPECT_TRUE(std::regex_match(textOf(one, "d2"), date)) << textOf(one, "d2");
+  const std::tuple<const char*, int32_t, int64_t> cases[] = {
+      {"/tester", 0, 1}, {"/tester", 1, 3},  {"/tester", 2, 5},
+      {"/tester", 3, 6}, {"/tester", 99, 6}, {"/tester/readme.txt", 1, 1}};
+  for (const auto& [path, level, count] : cases)
+    EXPECT_EQ(number(fileInfo(path, level), "num"), count) << path << " " << level;
+  EXPECT_EQ(run(fileInfo("/tester/none", 1)), kErrNotExists);
 }
 
-TEST(Quota, ReportsKilobyteBlocksAndRefusesGrowthPastIt) {
-  DevServerFixture server({.quota_mb = 1});
-  TestClient client(server);
-  client.signOn();
-  writeFile(server.diskPath() / "half.bin", patternBytes(600 * 1024));
-  const ParamRecord quota = client.call(Req("getquota").s("id", "tester"));
-  EXPECT_EQ(numberOf(quota, "block"), 1024);
-  EXPECT_EQ(numberOf(quota, "total"), 1024);
-  EXPECT_EQ(numberOf(quota, "free"), 1024 - 600);
-  fs::create_directory(server.diskPath() / "b");
-  EXPECT_EQ(client.run(copyOrMove("copyfile", "/tester/half.bin", "/tester/b")), kErrDiskFull);
-  EXPECT_FALSE(fs::exists(server.diskPath() / "b/half.bin"));
+class Quota : public SignedOnTest {
+ protected:
+  Quota() : SignedOnTest({.quota_mb = 1}) {}
+};
+
+// Every way of growing the one-megabyte disk stops at its quota.
+TEST_F(Quota, ReportsKilobyteBlocksAndRefusesGrowthPastIt) {
+  writeFile(disk("half.bin"), patternBytes(600 * 1024));
+  expectFields(call(Req("getquota").s("id", "tester")),
+               {{"block", 1024}, {"total", 1024}, {"free", 1024 - 600}});
+  fs::create_directory(disk("b"));
+  EXPECT_EQ(run(copyOrMove("copyfile", "/tester/half.bin", "/tester/b")), kErrDiskFull);
+  EXPECT_FALSE(fs::exists(disk("b/half.bin")));
+
+  const int64_t fd = number(
+      Req("llf_open1").s("filename", "/tester/q.bin").i32("flags", O_CREAT | O_WRONLY), "fd");
+  auto write = [&](int32_t kib) {
+    Req r("llf_write");
+    r.i32("fd", static_cast<int32_t>(fd)).i64("offsetex", 0).i32("size", kib * 1024);
+    return run(r.bin("data", patternBytes(kib * 1024)));
+  };
+  EXPECT_EQ(write(200), 0);
+  EXPECT_EQ(write(300), kErrDiskFull);
+  EXPECT_EQ(fs::file_size(disk("q.bin")), 200u * 1024);
+
+  // An upload is refused before its data; replacing a file counts only what it grows by.
+  EXPECT_EQ(upload(client_, "/tester/c.bin", 0, patternBytes(400 * 1024)).opening, kErrDiskFull);
+  EXPECT_FALSE(fs::exists(disk("c.bin")));
+  EXPECT_EQ(upload(client_, "/tester/half.bin", 0, patternBytes(800 * 1024), 1).final, 0);
 }
 
 TEST_F(FileCommands, RemoteCommandsAnswerFromTheServerAndRunNothing) {
-  const ParamRecord who = client_.call(Req("remotecmd").s("command", "whoami").i32("getresult", 1));
-  EXPECT_EQ(textOf(who, "result"), "tester\n");
-  EXPECT_EQ(numberOf(who, "retlen"), 7);
+  auto remote = [](const char* command, int32_t get) {
+    return Req("remotecmd").s("command", command).i32("getresult", get);
+  };
+  expectFields(call(remote("whoami", 1)), {{"result", "tester\n"}, {"retlen", 7}});
   writeFile(disk("d/x"), "x");
-  EXPECT_EQ(textOf(client_.call(Req("remotecmd").s("command", "ls /tester").i32("getresult", 1)),
-                   "result"),
-            "d/\n");
-  const ParamRecord quiet =
-      client_.call(Req("remotecmd").s("command", "whoami").i32("getresult", 0));
-  EXPECT_EQ(numberOf(quiet, "retlen"), 0);
-  EXPECT_EQ(run(Req("remotecmd").s("command", "rm -rf /").i32("getresult", 1)), kErrNotAllowed);
-  EXPECT_EQ(run(Req("remotecmd").s("command", "ls /etc").i32("getresult", 1)), kErrPermission);
-
-  const ParamRecord info = client_.call(Req("getserverinfo"));
-  EXPECT_EQ(numberOf(info, "nCurrentNum"), 1);
-  EXPECT_EQ(numberOf(info, "nMyNum"), 1);
+  EXPECT_EQ(textOf(call(remote("ls /tester", 1)), "result"), "d/\n");
+  EXPECT_EQ(number(remote("whoami", 0), "retlen"), 0);
+  EXPECT_EQ(run(remote("rm -rf /", 1)), kErrNotAllowed);
+  EXPECT_EQ(run(remote("ls /etc", 1)), kErrPermission);
+  const ParamRecord info = call(Req("getserverinfo"));
+  expectFields(info, {{"nCurrentNum", 1}, {"nMyNum", 1}});
   EXPECT_FALSE(textOf(info, "Version").empty());
 }
 
-// Every command that takes a path refuses the ways out of the disk, and nothing outside
-// it changes.
+// Every command that takes a path refuses the ways out of the disk, by name, by link and past
+// a NUL (the path tests hold the other ways), and nothing outside it changes.
 TEST_F(FileCommands, TraversalAttemptsAreRefusedAndTouchNothingOutside) {
   const fs::path outside = server_.dataPath() / "outside";
   writeFile(outside / "secret.txt", "secret");
   writeFile(disk("inside.txt"), "inside");
   fs::create_symlink("../../outside", disk("escape"));
-  fs::create_symlink(outside, disk("absolute"));
-  const std::string bad[] = {
-      "/tester/../../outside/secret.txt",
-      "/tester/..",
-      "../outside/secret.txt",
-      "/tmp",
-      "/tester/escape/secret.txt",
-      "/tester/absolute/secret.txt",
-      "/tester\\..\\..\\outside",
-      std::string("/tester/inside.txt\0/../x", 24),
-      "/tester/" + std::string(300, 'x'),
-  };
+  const std::string bad[] = {"/tester/../../outside/secret.txt", "/tester/..",
+                             "../outside/secret.txt", "/tester/escape/secret.txt",
+                             std::string("/tester/inside.txt\0/../x", 24)};
   for (const std::string& path : bad) {
-    const std::vector<ParamRecord> requests = {
-        Req("createdir").s("fullpath", path + "/new"),
+    const ParamRecord requests[] = {
+        makeDir(path + "/new"),
         Req("createdir").s("basepath", path),
         Req("createfile").s("fullpath", path + "/new"),
-        Req("deletefile").s("path", path).s("opt", "force"),
-        Req("renamefile").s("oldpath", path).s("newpath", "/tester/got"),
-        Req("renamefile").s("oldpath", "/tester/inside.txt").s("newpath", path + "/moved"),
-        Req("copyfile").s("srcpath", path).s("dirpath", "/tester"),
-        Req("copyfile").s("srcpath", "/tester/inside.txt").s("dirpath", path),
-        Req("movefile").s("srcpath", "/tester/inside.txt").s("dirpath", path),
+        deleting(path, "force"),
+        renaming(path, "/tester/got"),
+        renaming("/tester/inside.txt", path + "/moved"),
+        copyOrMove("copyfile", path, "/tester"),
+        copyOrMove("copyfile", "/tester/inside.txt", path),
+        copyOrMove("movefile", "/tester/inside.txt", path),
         Req("getlength").s("filename", path),
         Req("setfiletime").s("path", path).i32("lastwritetime", 0),
-        Req("getfileinfo").s("path", path).i32("infotype", 63).i32("recursivelevel", 1),
-        Req("download").s("path", path).u64("startpos", 0).u64("endpos", 6),
-        Req("upload").s("path", path + "/up").u64("startpos", 0).u64("endpos", 0).i32("istrunc", 1),
+        fileInfo(path, 1),
+        downloadReq(path, 0, 6),
+        uploadReq(path + "/up", 0, 0, 1),
         Req("llf_open2").s("filename", path + "/llf").i32("flags", 0101).u32("mode", 0644),
-        Req("llf_stat").s("filename", path),
-    };
-    for (const ParamRecord& request : requests) {
-      const ParamRecord reply = client_.call(request);
-      const char* cmd = "";
-      request.getString("_cmd", &cmd);
-      EXPECT_EQ(errorOf(reply), kErrPermission) << cmd << " " << path;
-      EXPECT_EQ(textOf(reply, "errstr"), "permission deny");
-    }
+        Req("llf_stat").s("filename", path)};
+    for (const ParamRecord& request : requests)
+      expectFields(call(request), {{"error", kErrPermission}, {"errstr", "permission deny"}});
   }
   EXPECT_EQ(readFile(outside / "secret.txt"), "secret");
   EXPECT_EQ(std::distance(fs::directory_iterator(outside), fs::directory_iterator()), 1);
@@ -265,30 +223,29 @@ TEST_F(FileCommands, TraversalAttemptsAreRefusedAndTouchNothingOutside) {
 }
 
 TEST_F(FileCommands, MalformedRequestsGetAnErrorReplyAndTheConnectionGoesOn) {
+  auto encoded = [](const ParamRecord& record) {
+    std::vector<uint8_t> bytes(encodedSize(record));
+    encodeMessage(record, bytes.data(), bytes.size());
+    return bytes;
+  };
   // A body whose entry has type code 50: framed correctly, unreadable inside.
-  ParamRecord good(kFlagScramble);
-  good.setString("_cmd", "getquota");
-  std::vector<uint8_t> message(encodedSize(good));
-  encodeMessage(good, message.data(), message.size());
   ParamRecord bad(0);
   bad.setInt32("x", 1);
-  std::vector<uint8_t> raw(encodedSize(bad));
-  encodeMessage(bad, raw.data(), raw.size());
+  std::vector<uint8_t> raw = encoded(bad);
   raw[kHeaderSize + 3] = 50;
   ASSERT_TRUE(client_.sendRaw(raw.data(), raw.size()));
   EXPECT_EQ(errorOf(client_.receive()), kErrWrongPacket);
-
-  EXPECT_EQ(run(Req("nosuchcommand")), kErrNotAllowed);
   ParamRecord no_command(kFlagScramble);
   no_command.setString("path", "/tester");
-  EXPECT_EQ(run(no_command), kErrWrongPacket);
-  EXPECT_EQ(run(Req("createdir")), kErrWrongParameter);
-  EXPECT_EQ(run(Req("createdir").i32("fullpath", 5)), kErrWrongParameter);
-  EXPECT_EQ(run(Req("getquota")), 0);
-
+  steps({{Req("nosuchcommand"), kErrNotAllowed},
+         {no_command, kErrWrongPacket},
+         {Req("createdir"), kErrWrongParameter},
+         {Req("createdir").i32("fullpath", 5), kErrWrongParameter},
+         {Req("getquota"), 0}});
   // A header with the wrong magic cannot be followed: the server hangs up.
-  message[0] = 'x';
-  ASSERT_TRUE(client_.sendRaw(message.data(), message.size()));
+  raw = encoded(Req("getquota"));
+  raw[0] = 'x';
+  ASSERT_TRUE(client_.sendRaw(raw.data(), raw.size()));
   EXPECT_EQ(errorOf(client_.receive()), -1);
 }
 

@@ -3,7 +3,6 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 
-#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -32,12 +31,7 @@ class WriterOrder : public SignedOnTest {
     relay.holdNextAfter(kForwarded, kLate);
     TestClient old(server_.host(), relay.port());
     old.signOn();
-    ASSERT_EQ(old.run(Req("upload")
-                          .s("path", "/tester/" + name)
-                          .u64("startpos", 0)
-                          .u64("endpos", old_.size())
-                          .i32("istrunc", 1)),
-              0);
+    ASSERT_EQ(old.run(uploadReq("/tester/" + name, 0, old_.size(), 1)), 0);
     old.sendRaw(old_.data(), kForwarded + kLate + (1u << 20));  // more than gets through
     ASSERT_TRUE(relay.waitUntilHolding(kLimit));
   }
@@ -45,11 +39,7 @@ class WriterOrder : public SignedOnTest {
   // Lets the late bytes reach the server and waits until only `uploads` remain running.
   void deliverLateBytes(TcpRelay& relay, int64_t uploads) {
     relay.release();
-    const auto deadline = std::chrono::steady_clock::now() + kLimit;
-    while (numberOf(client_.call(Req("getserverinfo")), "nUpNum") > uploads) {
-      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the cut upload never ended";
-      std::this_thread::sleep_for(milliseconds(10));
-    }
+    waitForUploads(uploads);
   }
 
   const std::string old_ = patternBytes(8u << 20, 9);
@@ -61,50 +51,40 @@ TEST_F(WriterOrder, AnOverwriteOfACutUploadHoldsExactlyTheOverwrite) {
   const std::string fresh = patternBytes(1u << 20, 10);
   TestClient writer(server_);
   writer.signOn();
-  ASSERT_EQ(writer.run(Req("upload")
-                           .s("path", "/tester/movie.bin")
-                           .u64("startpos", 0)
-                           .u64("endpos", fresh.size())
-                           .i32("istrunc", 1)),
-            0);
+  ASSERT_EQ(writer.run(uploadReq("/tester/movie.bin", 0, fresh.size(), 1)), 0);
   deliverLateBytes(relay, 1);  // the overwrite itself is running
   ASSERT_TRUE(writer.sendRaw(fresh.data(), fresh.size()));
   EXPECT_EQ(errorOf(writer.receive()), 0);
   const std::string held = readFile(disk("movie.bin"));
-  EXPECT_EQ(held.size(), fresh.size());
-  EXPECT_TRUE(held == fresh);
+  EXPECT_TRUE(held.size() == fresh.size() && held == fresh) << held.size();
 }
 
 TEST_F(WriterOrder, ADeleteRenameOrTruncationOfACutUploadIsNotUndoneByItsLateBytes) {
-  fs::create_directories(disk("moved"));
-  struct Case {
-    Req request;
-    const char* name;  // the upload's file
-    const char* left;  // where the file is afterwards, or null when it was deleted
-  } cases[] = {
-      {Req("deletefile").s("path", "/tester/a.bin"), "a.bin", nullptr},
-      {Req("llf_unlink").s("path", "/tester/b.bin"), "b.bin", nullptr},
-      {Req("renamefile").s("oldpath", "/tester/c.bin").s("newpath", "/tester/c2.bin"), "c.bin",
-       "c2.bin"},
-      {Req("movefile").s("srcpath", "/tester/d.bin").s("dirpath", "/tester/moved"), "d.bin",
-       "moved/d.bin"},
-      {Req("llf_rename").s("oldpath", "/tester/e.bin").s("newpath", "/tester/e2.bin"), "e.bin",
-       "e2.bin"},
-      {Req("llf_open1").s("filename", "/tester/f.bin").i32("flags", O_WRONLY | O_TRUNC), "f.bin",
-       "f.bin"},
+  fs::create_directories(disk("to"));
+  auto at = [](const char* name) { return std::string("/tester/") + name; };
+  const Req truncating =
+      Req("llf_open1").s("filename", at("f.bin")).i32("flags", O_WRONLY | O_TRUNC);
+  // Per request: the upload's file, and where it is afterwards (null: deleted).
+  const std::tuple<Req, const char*, const char*> cases[] = {
+      // clang-format off
+      {Req("deletefile").s("path", at("a.bin")),                               "a.bin", nullptr},
+      {Req("llf_unlink").s("path", at("b.bin")),                               "b.bin", nullptr},
+      {Req("renamefile").s("oldpath", at("c.bin")).s("newpath", at("c2.bin")), "c.bin", "c2.bin"},
+      {Req("movefile").s("srcpath", at("d.bin")).s("dirpath", at("to")),       "d.bin", "to/d.bin"},
+      {Req("llf_rename").s("oldpath", at("e.bin")).s("newpath", at("e2.bin")), "e.bin", "e2.bin"},
+      {truncating,                                                             "f.bin", "f.bin"},
+      // clang-format on
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [request, name, left] : cases) {
+    SCOPED_TRACE(name);
     TcpRelay relay(server_.host(), server_.port());
-    startCutUpload(relay, c.name);
-    ASSERT_EQ(run(c.request), 0);
-    const std::string before = c.left ? readFile(disk(c.left)) : "";
+    startCutUpload(relay, name);
+    ASSERT_EQ(run(request), 0);
+    const std::string before = left ? readFile(disk(left)) : "";
     deliverLateBytes(relay, 0);
-    if (c.left == nullptr || std::string(c.left) != c.name) {
-      EXPECT_FALSE(fs::exists(disk(c.name)));
-    }
-    if (c.left == nullptr) continue;
-    const std::string after = readFile(disk(c.left));
+    EXPECT_TRUE((left && name == std::string(left)) || !fs::exists(disk(name)));
+    if (left == nullptr) continue;
+    const std::string after = readFile(disk(left));
     EXPECT_EQ(after.size(), before.size());
     EXPECT_TRUE(after == before && before == old_.substr(0, before.size()));
   }

@@ -10,169 +10,117 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr uint32_t kLocateMask = 0x1e4040;
-constexpr uint32_t kSizes = 0x200 | 0x400;
-
 class ClubUploads : public ClubTest {
  protected:
   using ClubTest::ClubTest;
 
-  // Makes the storage folder an upload start asks for, as the club client does, and
-  // reports it made.
-  void makeStorageFolder(const ParamRecord& start) {
-    const int64_t folder = numberOf(start, "jpathidx");
-    if (folder == -1) return;
-    TestClient octa(server_);
-    octa.signOn(DevServerFixture::kClubStorageUser);
-    const int32_t made = octa.run(Req("createdir").s("fullpath", textOf(start, "sdir")));
-    EXPECT_TRUE(made == 0 || made == 23005) << made;
-    EXPECT_EQ(resultOf(call(Req("uploadmkdirend").i64("jpathidx", folder))), 0);
+  int64_t sizeAt(const std::string& path, const char* field = "jsize") {
+    return numberOf(infoAt(path, kSizes), field);
   }
-
-  ParamRecord end(int64_t index, int64_t size) {
-    return call(Req("uploadend").i64("jfidx", index).i64("jfsize", size).s("checksum", ""));
+  ParamRecord notify(int64_t index, int64_t size) {
+    return call(Req("uploadnotify").i64("jfidx", index).i64("jfsize", size));
   }
 };
 
 TEST_F(ClubUploads, UploadStartAnswersTheKindsTheNegotiationExpects) {
-  const int64_t top = root();
   // The first file of a fresh club disk needs a storage folder that the client makes.
-  const ParamRecord first = uploadStart(top, "first.bin", 10, 3);
+  const ParamRecord first = uploadStart(top_, "first.bin", 10, 3);
   ASSERT_EQ(resultOf(first), 0);
-  EXPECT_EQ(numberOf(first, "itype"), 1);
-  ASSERT_GT(numberOf(first, "jpathidx"), 0);
-  EXPECT_EQ(textOf(first, "sdir"), "/octa/b" + std::to_string(numberOf(first, "jpathidx")));
-  EXPECT_EQ(textOf(first, "spath"),
-            textOf(first, "sdir") + "/" + std::to_string(numberOf(first, "jidx")));
-  EXPECT_EQ(textOf(first, "seip"), server_.host());
-  EXPECT_EQ(textOf(first, "siip"), server_.host());
+  const int64_t folder = numberOf(first, "jpathidx");
+  ASSERT_GT(folder, 0);
+  const std::string dir = "/octa/b" + std::to_string(folder);
+  expectFields(first, {{"itype", 1},
+                       {"sdir", dir},
+                       {"spath", dir + "/" + std::to_string(numberOf(first, "jidx"))},
+                       {"seip", server_.host()},
+                       {"siip", server_.host()}});
   EXPECT_GT(numberOf(first, "inotifytime"), 0);
-  EXPECT_EQ(code(Req("uploadmkdirend").i64("jpathidx", numberOf(first, "jpathidx"))), 23006)
+  EXPECT_EQ(code(Req("uploadmkdirend").i64("jpathidx", folder)), 23006)
       << "a folder reported made before it exists";
   makeStorageFolder(first);
-  const ParamRecord second = uploadStart(top, "second.bin", 10, 3);
-  EXPECT_EQ(numberOf(second, "jpathidx"), -1);
-  EXPECT_EQ(textOf(second, "sdir"), "");
+  expectFields(uploadStart(top_, "second.bin", 10, 3), {{"jpathidx", -1}, {"sdir", ""}});
 
-  const int64_t have = addFile(top, "have.bin", patternBytes(100));
+  const int64_t have = addFile(top_, "have.bin", patternBytes(100));
   const std::string have_path = textOf(info(have, kLocateMask), "spath");
-  makeDir(top, "dir");
-  struct Case {
-    const char* name;
-    int64_t size;
-    int32_t option;
-    int32_t kind;  // -1: refused with code
-    int64_t index;
-    std::string path;
-    int32_t code = 0;
-  } cases[] = {
-      {"have.bin", 120, 3, 6, 0, ""},
-      {"have.bin", 120, 2, 3, have, have_path},
-      {"have.bin", 120, 1, 4, have, have_path},
-      {"dir", 5, 3, 2, 0, ""},
-      {"dir", 5, 2, 2, 0, ""},
-      {"dir", 5, 1, 2, 0, ""},
+  makeDir(top_, "dir");
+  // Per name, size and option: the kind of answer (-1: refused with code), index and path.
+  using Row = std::tuple<const char*, int64_t, int32_t, int32_t, int64_t, std::string, int32_t>;
+  const Row cases[] = {
+      {"have.bin", 120, 3, 6, 0, "", 0},
+      {"have.bin", 120, 2, 3, have, have_path, 0},
+      {"have.bin", 120, 1, 4, have, have_path, 0},
+      {"dir", 5, 3, 2, 0, "", 0},
+      {"dir", 5, 2, 2, 0, "", 0},
+      {"dir", 5, 1, 2, 0, "", 0},
       {"x.bin", 5, 0, -1, 0, "", 24001},
       {"x.bin", 5, 4, -1, 0, "", 24001},
       {"x.bin", -1, 3, -1, 0, "", 24001},
       {"x.bin", int64_t{2} << 30, 3, -1, 0, "", 23007},
+      {"x.bin", int64_t{1} << 62, 3, -1, 0, "", 23007},
   };
-  for (const Case& c : cases) {
-    const ParamRecord reply = uploadStart(top, c.name, c.size, c.option);
-    const std::string what = std::string(c.name) + " option " + std::to_string(c.option);
-    if (c.kind < 0) {
-      EXPECT_EQ(errorCodeOf(reply), c.code) << what;
-      continue;
-    }
-    ASSERT_EQ(resultOf(reply), 0) << what;
-    EXPECT_EQ(numberOf(reply, "itype"), c.kind) << what;
-    EXPECT_EQ(numberOf(reply, "jidx"), c.index) << what;
-    EXPECT_EQ(textOf(reply, "spath"), c.path) << what;
+  for (const auto& [name, size, option, kind, index, path, error] : cases) {
+    SCOPED_TRACE(std::string(name) + " option " + std::to_string(option));
+    const ParamRecord reply = uploadStart(top_, name, size, option);
+    EXPECT_EQ(resultOf(reply), kind < 0 ? 1 : 0);
+    EXPECT_EQ(errorCodeOf(reply), kind < 0 ? error : 0);
+    if (kind >= 0) expectFields(reply, {{"itype", kind}, {"jidx", index}, {"spath", path}});
   }
   EXPECT_EQ(errorCodeOf(infoAt("/x.bin", 0)), 23006) << "a refused start makes nothing";
   EXPECT_EQ(errorCodeOf(uploadStart(have, "in-a-file", 1, 3)), 23008);
   EXPECT_EQ(errorCodeOf(uploadStart(have + 999, "nowhere", 1, 3)), 23006);
 }
 
-TEST_F(ClubUploads, AnInterruptedUploadResumesThroughTheFileServerAndDownloadsIntact) {
-  const int64_t top = root();
-  const std::string bytes = patternBytes(300000, 7);
-  const ParamRecord start = uploadStart(top, "movie.bin", 300000, 3);
-  ASSERT_EQ(numberOf(start, "itype"), 1);
+// The bytes of an upload are put on the host as the file server would store them.
+TEST_F(ClubUploads, AnInterruptedUploadResumesFromTheBytesReallyStored) {
+  const ParamRecord start = uploadStart(top_, "movie.bin", 300000, 3);
   makeStorageFolder(start);
   const int64_t index = numberOf(start, "jidx");
   const std::string path = textOf(start, "spath");
-  {
-    TestClient octa(server_);
-    octa.signOn(DevServerFixture::kClubStorageUser);
-    ASSERT_EQ(upload(octa, path, 0, bytes.substr(0, 100000)).final, 0);
-  }
+  writeFile(hostPath(path), patternBytes(100000));
   // A report ahead of the stored bytes does not make the file look longer than it is.
-  EXPECT_EQ(resultOf(call(Req("uploadnotify").i64("jfidx", index).i64("jfsize", 250000))), 0);
-  EXPECT_EQ(numberOf(infoAt("/movie.bin", kSizes), "jsize"), 100000);
-  EXPECT_EQ(numberOf(infoAt("/movie.bin", kSizes), "jtsize"), 300000);
-  EXPECT_EQ(resultOf(call(Req("uploadnotify").i64("jfidx", index).i64("jfsize", 90000))), 0);
-  EXPECT_EQ(numberOf(infoAt("/movie.bin", kSizes), "jsize"), 90000);
-
+  EXPECT_EQ(resultOf(notify(index, 250000)), 0);
+  EXPECT_EQ(sizeAt("/movie.bin"), 100000);
+  EXPECT_EQ(sizeAt("/movie.bin", "jtsize"), 300000);
+  EXPECT_EQ(resultOf(notify(index, 90000)), 0);
+  EXPECT_EQ(sizeAt("/movie.bin"), 90000);
   // The client went away without "uploadend"; it comes back to continue the same file.
-  ASSERT_EQ(numberOf(uploadStart(top, "movie.bin", 300000, 3), "itype"), 6);
-  const ParamRecord resume = uploadStart(top, "movie.bin", 300000, 2);
-  ASSERT_EQ(numberOf(resume, "itype"), 3);
-  EXPECT_EQ(numberOf(resume, "jidx"), index);
-  EXPECT_EQ(textOf(resume, "spath"), path);
-  EXPECT_EQ(numberOf(resume, "jpathidx"), -1);
-  const int64_t from = numberOf(infoAt("/movie.bin", kSizes), "jsize");
-  ASSERT_EQ(from, 100000) << "a resumed upload starts from the bytes really stored";
-  {
-    TestClient octa(server_);
-    octa.signOn(DevServerFixture::kClubStorageUser);
-    ASSERT_EQ(upload(octa, path, from, bytes.substr(from)).final, 0);
-  }
+  EXPECT_EQ(numberOf(uploadStart(top_, "movie.bin", 300000, 3), "itype"), 6);
+  expectFields(uploadStart(top_, "movie.bin", 300000, 2),
+               {{"itype", 3}, {"jidx", index}, {"spath", path}, {"jpathidx", -1}});
+  EXPECT_EQ(sizeAt("/movie.bin"), 100000) << "a resumed upload starts from the bytes stored";
+  writeFile(hostPath(path), patternBytes(300000));
   ASSERT_EQ(resultOf(end(index, 300000)), 0);
-  EXPECT_EQ(numberOf(infoAt("/movie.bin", kSizes), "jsize"), 300000);
-  EXPECT_EQ(code(Req("uploadnotify").i64("jfidx", index).i64("jfsize", 1)), 24004)
-      << "no upload is running any more";
-
-  // A download finds the bytes where the list server says they are.
-  const ParamRecord where = infoAt("/movie.bin", kLocateMask);
-  ASSERT_EQ(textOf(where, "seip"), server_.host());
-  TestClient reader(server_);
-  reader.signOn(textOf(where, "suserid").c_str());
-  EXPECT_EQ(sha256(download(reader, textOf(where, "spath"), 0, 300000).data), sha256(bytes));
+  EXPECT_EQ(sizeAt("/movie.bin"), 300000);
+  EXPECT_EQ(errorCodeOf(notify(index, 1)), 24004) << "no upload is running any more";
 }
 
-TEST_F(ClubUploads, AnUploadEndedWithANegativeSizeLeavesNoNewFileBehind) {
-  const int64_t top = root();
-  const int64_t kept = addFile(top, "kept.bin", patternBytes(50, 3));
-  const fs::path kept_bytes = hostPath(textOf(info(kept, kLocateMask), "spath"));
+TEST_F(ClubUploads, UploadEndKeepsWhatWasReallyStoredAndANegativeSizeLeavesNoNewFile) {
+  const ParamRecord start = uploadStart(top_, "short.bin", 1000, 3);
+  writeFile(hostPath(textOf(start, "spath")), patternBytes(600));
+  ASSERT_EQ(resultOf(end(numberOf(start, "jidx"), 1000)), 0);
+  EXPECT_EQ(sizeAt("/short.bin"), 600);
+  EXPECT_EQ(numberOf(clubInfo(), "jsize"), 600);
+
+  const int64_t kept = addFile(top_, "kept.bin", patternBytes(50, 3));
+  const fs::path kept_bytes = bytesOf(kept);
   for (int64_t size : {-1, -2, -3}) {
-    const ParamRecord fresh = uploadStart(top, "fresh.bin", 100, 3);
+    SCOPED_TRACE(size);
+    const ParamRecord fresh = uploadStart(top_, "fresh.bin", 100, 3);
     ASSERT_EQ(numberOf(fresh, "itype"), 1);
     const fs::path fresh_bytes = hostPath(textOf(fresh, "spath"));
     writeFile(fresh_bytes, "partial");
-    ASSERT_EQ(resultOf(end(numberOf(fresh, "jidx"), size)), 0) << size;
-    EXPECT_EQ(errorCodeOf(info(numberOf(fresh, "jidx"), 0)), 23006) << size;
-    EXPECT_EQ(errorCodeOf(infoAt("/fresh.bin", 0)), 23006) << size;
-    EXPECT_FALSE(fs::exists(fresh_bytes)) << size;
-
+    ASSERT_EQ(resultOf(end(numberOf(fresh, "jidx"), size)), 0);
+    EXPECT_EQ(errorCodeOf(info(numberOf(fresh, "jidx"), 0)), 23006);
+    EXPECT_EQ(errorCodeOf(infoAt("/fresh.bin", 0)), 23006);
+    EXPECT_FALSE(fs::exists(fresh_bytes));
     // A file that was complete before stays as it was.
-    const ParamRecord replace = uploadStart(top, "kept.bin", 10, 1);
-    ASSERT_EQ(numberOf(replace, "itype"), 4);
-    ASSERT_EQ(resultOf(end(kept, size)), 0) << size;
-    EXPECT_EQ(numberOf(info(kept, kSizes), "jsize"), 50) << size;
-    EXPECT_EQ(readFile(kept_bytes), patternBytes(50, 3)) << size;
-    EXPECT_EQ(code(Req("uploadnotify").i64("jfidx", kept).i64("jfsize", 1)), 24004);
+    ASSERT_EQ(numberOf(uploadStart(top_, "kept.bin", 10, 1), "itype"), 4);
+    ASSERT_EQ(resultOf(end(kept, size)), 0);
+    EXPECT_EQ(numberOf(info(kept, kSizes), "jsize"), 50);
+    EXPECT_EQ(readFile(kept_bytes), patternBytes(50, 3));
+    EXPECT_EQ(errorCodeOf(notify(kept, 1)), 24004);
   }
-  EXPECT_EQ(numberOf(clubInfo(), "jfilenum"), 1);
-}
-
-TEST_F(ClubUploads, UploadEndTakesTheSizeOfWhatWasReallyStored) {
-  const int64_t top = root();
-  const ParamRecord start = uploadStart(top, "short.bin", 1000, 3);
-  writeFile(hostPath(textOf(start, "spath")), patternBytes(600));
-  ASSERT_EQ(resultOf(end(numberOf(start, "jidx"), 1000)), 0);
-  EXPECT_EQ(numberOf(infoAt("/short.bin", kSizes), "jsize"), 600);
-  EXPECT_EQ(numberOf(clubInfo(), "jsize"), 600);
+  EXPECT_EQ(numberOf(clubInfo(), "jfilenum"), 2);
 }
 
 class LargeClubFiles : public ClubUploads {
@@ -181,9 +129,8 @@ class LargeClubFiles : public ClubUploads {
 };
 
 TEST_F(LargeClubFiles, SizesAndIndexesBeyondThirtyTwoBitsKeepEveryBit) {
-  const int64_t top = root();
   constexpr int64_t kSize = 3000000000;
-  const ParamRecord start = uploadStart(top, "big.iso", kSize, 3);
+  const ParamRecord start = uploadStart(top_, "big.iso", kSize, 3);
   ASSERT_EQ(resultOf(start), 0);
   const int64_t index = numberOf(start, "jidx");
   EXPECT_GT(index, int64_t{1} << 32);
@@ -192,17 +139,10 @@ TEST_F(LargeClubFiles, SizesAndIndexesBeyondThirtyTwoBitsKeepEveryBit) {
   writeFile(bytes, "");
   ASSERT_EQ(::truncate(bytes.c_str(), kSize), 0);
   ASSERT_EQ(resultOf(end(index, kSize)), 0);
-
   const ParamRecord reply = info(index, kSizes);
-  const void* data = nullptr;
-  uint32_t length = 0, type = 0;
-  ASSERT_TRUE(reply.find("jsize", &data, &length, &type));
-  EXPECT_EQ(type, kTypeInt64);
-  EXPECT_EQ(numberOf(reply, "jsize"), kSize);
-  EXPECT_EQ(numberOf(reply, "jtsize"), kSize);
-  const ParamRecord listed = listing(top);
-  EXPECT_EQ(numberOf(listed, "jsize1"), kSize);
-  EXPECT_EQ(numberOf(listed, "jidx1"), index);
+  EXPECT_EQ(typeOf(reply, "jsize"), kTypeInt64);
+  expectFields(reply, {{"jsize", kSize}, {"jtsize", kSize}});
+  expectFields(listing(top_), {{"jsize1", kSize}, {"jidx1", index}});
   EXPECT_EQ(numberOf(clubInfo(), "jsize"), kSize);
   // Clients that still read 32 bits see the low half, as before.
   int32_t low = 0;
@@ -211,33 +151,26 @@ TEST_F(LargeClubFiles, SizesAndIndexesBeyondThirtyTwoBitsKeepEveryBit) {
 }
 
 TEST_F(ClubUploads, CopyFileCopiesTheBytesAndMindsNamesAndKinds) {
-  const int64_t top = root();
-  const int64_t from = makeDir(top, "from");
-  const int64_t to = makeDir(top, "to");
+  const int64_t from = makeDir(top_, "from");
+  const int64_t to = makeDir(top_, "to");
   const std::string bytes = patternBytes(70000, 9);
   const int64_t source = addFile(from, "f.bin", bytes);
-  call(Req("setfiledescription").i64("jfidx", source).s("sdes", "원본"));
-
-  ParamRecord copy = call(Req("copyfile").i64("jfidx", source).i64("jtidx", to).i32("ioption", 0));
-  ASSERT_EQ(resultOf(copy), 0);
-  const int64_t first = numberOf(copy, "jidx");
+  ok(Req("setfiledescription").i64("jfidx", source).s("sdes", "원본"));
+  auto copy = [&](int64_t file, int64_t folder, int32_t option) {
+    return Req("copyfile").i64("jfidx", file).i64("jtidx", folder).i32("ioption", option);
+  };
+  const int64_t first = numberOf(ok(copy(source, to, 0)), "jidx");
   EXPECT_NE(first, source);
   EXPECT_EQ(readFile(hostPath(textOf(infoAt("/to/f.bin", kLocateMask), "spath"))), bytes);
-  ParamRecord listed = listing(to);
-  EXPECT_EQ(numberOf(listed, "icopy1"), 1);
-  EXPECT_EQ(textOf(listed, "sdes1"), "원본");
+  expectFields(listing(to), {{"icopy1", 1}, {"sdes1", "원본"}});
 
-  EXPECT_EQ(code(Req("copyfile").i64("jfidx", source).i64("jtidx", to).i32("ioption", 0)), 23005);
-  copy = call(Req("copyfile").i64("jfidx", source).i64("jtidx", to).i32("ioption", 1));
-  ASSERT_EQ(resultOf(copy), 0);
-  const int64_t second = numberOf(copy, "jidx");
+  EXPECT_EQ(code(copy(source, to, 0)), 23005);
+  const int64_t second = numberOf(ok(copy(source, to, 1)), "jidx");
   EXPECT_EQ(errorCodeOf(info(first, 0)), 23006) << "the replaced copy is gone";
   EXPECT_EQ(numberOf(infoAt("/to/f.bin", 0), "jidx"), second);
   // Copying a file onto itself changes nothing.
-  copy = call(Req("copyfile").i64("jfidx", source).i64("jtidx", from).i32("ioption", 1));
-  EXPECT_EQ(numberOf(copy, "jidx"), source);
-  EXPECT_EQ(readFile(hostPath(textOf(info(source, kLocateMask), "spath"))), bytes);
-
+  EXPECT_EQ(numberOf(call(copy(source, from, 1)), "jidx"), source);
+  EXPECT_EQ(readFile(bytesOf(source)), bytes);
   EXPECT_EQ(code(Req("copyfile").i64("jfidx", from).i64("jtidx", to)), 23001);
   EXPECT_EQ(code(Req("copyfile").i64("jfidx", source).i64("jtidx", source)), 23008);
   EXPECT_EQ(numberOf(clubInfo(), "jsize"), 2 * 70000);
@@ -249,9 +182,8 @@ class SmallClub : public ClubUploads {
 };
 
 TEST_F(SmallClub, NothingGrowsTheClubBeyondItsQuota) {
-  const int64_t top = root();
-  const int64_t dir = makeDir(top, "dir");
-  const int64_t file = addFile(top, "f.bin", patternBytes(700 * 1024));
+  const int64_t dir = makeDir(top_, "dir");
+  const int64_t file = addFile(top_, "f.bin", patternBytes(700 * 1024));
   EXPECT_EQ(code(Req("copyfile").i64("jfidx", file).i64("jtidx", dir)), 23007);
   EXPECT_EQ(errorCodeOf(uploadStart(dir, "g.bin", 400 * 1024, 3)), 23007);
   // A running upload holds the space it announced.
@@ -260,56 +192,6 @@ TEST_F(SmallClub, NothingGrowsTheClubBeyondItsQuota) {
   EXPECT_EQ(errorCodeOf(uploadStart(dir, "i.bin", 100 * 1024, 3)), 23007);
   ASSERT_EQ(resultOf(end(numberOf(small, "jidx"), -2)), 0);
   EXPECT_EQ(resultOf(uploadStart(dir, "i.bin", 100 * 1024, 3)), 0);
-}
-
-TEST_F(ClubUploads, ACopyFromAPersonalDiskLandsOnTheClubDisk) {
-  const std::string bytes = patternBytes(200000, 11);
-  writeFile(server_.diskPath() / "song.mp3", bytes);
-  const int64_t top = root();
-  const int64_t music = makeDir(top, "music");
-  const ParamRecord start = uploadStart(music, "song.mp3", 200000, 2);
-  ASSERT_EQ(numberOf(start, "itype"), 1);
-  makeStorageFolder(start);
-
-  TestClient personal(server_);
-  personal.signOn();
-  ASSERT_EQ(personal.run(Req("copyex")
-                             .s("ip", textOf(start, "seip"))
-                             .i32("port", server_.port())
-                             .s("id", DevServerFixture::kClubStorageUser)
-                             .s("pass", "")
-                             .s("srcpath", "/tester/song.mp3")
-                             .s("destpath", textOf(start, "spath"))
-                             .u64("startpos", 0)
-                             .u64("endpos", 200000)
-                             .i32("istrunc", 0)
-                             .i32("version", 2)),
-            0);
-  ASSERT_EQ(copyPositions(personal, 200000).back(), 200000u);
-  ASSERT_EQ(errorOf(personal.receive()), 0);
-  ASSERT_EQ(resultOf(end(numberOf(start, "jidx"), 200000)), 0);
-
-  EXPECT_EQ(numberOf(infoAt("/music/song.mp3", kSizes), "jsize"), 200000);
-  const ParamRecord where = infoAt("/music/song.mp3", kLocateMask);
-  TestClient reader(server_);
-  reader.signOn(textOf(where, "suserid").c_str());
-  EXPECT_EQ(sha256(download(reader, textOf(where, "spath"), 0, 200000).data), sha256(bytes));
-}
-
-TEST(ClubFileServer, CanListenWhereClubTransfersLookForIt) {
-  DevServerFixture server(DevServerFixtureOptions{.club_file_port = true});
-  EXPECT_EQ(server.port(), devserver::kFileServerPort);
-  EXPECT_NE(server.host(), "127.0.0.1") << "a loopback address of its own";
-  const ParamRecord club = listCall(server, Req("getclubinfo").i32("iclubno", kClub));
-  ASSERT_EQ(resultOf(club), 0);
-  const ParamRecord start = listCall(server, Req("uploadstart")
-                                                 .s("sname", "f.bin")
-                                                 .i64("jfsize", 3)
-                                                 .i64("jtidx", numberOf(club, "jdidx"))
-                                                 .i32("ioption", 3));
-  ASSERT_EQ(textOf(start, "seip"), server.host());
-  TestClient octa(textOf(start, "seip"), devserver::kFileServerPort);
-  EXPECT_EQ(octa.run(Req("setuser").s("id", DevServerFixture::kClubStorageUser)), 0);
 }
 
 }  // namespace
