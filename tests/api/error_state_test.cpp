@@ -45,19 +45,14 @@ TEST(ErrorState, NumberAndTextAreIndependentAndAliasesShareTheNumber) {
 }
 
 TEST(ErrorState, FormatMessageCoversTheTableAndNothingElseInOneBufferPerThread) {
-  const struct {
-    int32_t number;
-    const char* message;
-  } cases[] = {{0, "no error"},
-               {-1, "unknown error"},
-               {21001, "connect fail"},
-               {21004, "server operation error"},
-               {22002, "wrong passwd"},
-               {22007, "upload limit error"},
-               {23004, "get disk infomation fail"},
-               {23006, "file or directory not exist"},
-               {23009, "permission deny"},
-               {24004, "not allow command"}};
+  // clang-format off
+  const struct { int32_t number; const char* message; } cases[] = {
+      {0, "no error"}, {-1, "unknown error"}, {21001, "connect fail"},
+       {21004, "server operation error"},
+      {22002, "wrong passwd"}, {22007, "upload limit error"}, {23004, "get disk infomation fail"},
+      {23006, "file or directory not exist"}, {23009, "permission deny"},
+       {24004, "not allow command"}};
+  // clang-format on
   const char* buffer = zavel_FormatMessage(0);
   for (const auto& c : cases) {
     EXPECT_EQ(zavel_FormatMessage(c.number), buffer) << c.number;

@@ -10,36 +10,34 @@ namespace {
 
 // The ordinals callers bind to, written out independently of the library's own table: each
 // run of names takes consecutive ordinals from its first.
-const struct {
-  int first;
-  const char* names;
-} kRuns[] = {
-    {1, "GetLastError SetLastError GetLastErrStr SetLastErrStr FormatMessage"},
-    {11,
-     "CreateSession DuplicateSession DestroySession SetSessionTimeout CreateOCTASession "
-     "IsOCTASession SetFileDescription SetFileExpireTime"},
-    {21, "GetSessionPath GetSessionMode GetSessionOpenUrl GetSessionMessage"},
-    {31, "GetDiskSpace"},
-    {41, "FileOpen FileWrite FileRead FileSeek FileClose"},
-    {51, "MakeFolder MakeFolder2 CreateFile DeleteFile RenameFile MoveFile CopyFile"},
-    {61,
-     "OpenFileInfo ReadFileInfo CloseFileInfo GetFileSize GetFileTime SetFileTime "
-     "GetBlockSize OpenFileInfoEx"},
-    {71, "OpenDir ReadDir CloseDir"},
-    {81, "OpenCmd GetCmd CloseCmd ChangeDir"},
-    {91, "Download Upload CopyEx DownloadEx UploadEx"},
-    {101, "GetServerInfo SetTurboMode"},
-    {111, "CheckVirus"},
+// clang-format off
+const struct { int first; const char* names; } kRuns[] = {
+    {1,    "GetLastError SetLastError GetLastErrStr SetLastErrStr FormatMessage"},
+    {11,   "CreateSession DuplicateSession DestroySession SetSessionTimeout CreateOCTASession "
+           "IsOCTASession SetFileDescription SetFileExpireTime"},
+    {21,   "GetSessionPath GetSessionMode GetSessionOpenUrl GetSessionMessage"},
+    {31,   "GetDiskSpace"},
+    {41,   "FileOpen FileWrite FileRead FileSeek FileClose"},
+    {51,   "MakeFolder MakeFolder2 CreateFile DeleteFile RenameFile MoveFile CopyFile"},
+    {61,   "OpenFileInfo ReadFileInfo CloseFileInfo GetFileSize GetFileTime SetFileTime "
+           "GetBlockSize OpenFileInfoEx"},
+    {71,   "OpenDir ReadDir CloseDir"},
+    {81,   "OpenCmd GetCmd CloseCmd ChangeDir"},
+    {91,   "Download Upload CopyEx DownloadEx UploadEx"},
+    {101,  "GetServerInfo SetTurboMode"},
+    {111,  "CheckVirus"},
     {3000, "Proxy_Set"},
     // These carry their names as they are.
-    {119,
-     "=RSet_LastErrorNo =RGet_LastErrorNo =ROpen =ROpen2 =RWrite =RRead =RSeek =RClose "
-     "=ROpenDir =RReadDir =RCloseDir =RStat =RChown =RChgrp =RChmod =RMkdir =RLink "
-     "=RSymlink =RUnlink =RReadlink =RRename =RRmdir =RTempnam =RRealpath =RFileatime "
-     "=RFilectime =RFilemtime =RFilegroup =RFileowner =RFileinode =RFileperms =RFilesize "
-     "=RFiletype =RLstat =RFstat =RFopen =RFwrite =RFread =RFseek =RRewind =RFtell "
-     "=RFclose =RIs_file =RIs_dir =RIs_link =RUmask"},
+    {119,  "=RSet_LastErrorNo =RGet_LastErrorNo =ROpen =ROpen2 =RWrite =RRead =RSeek =RClose "
+           "=ROpenDir =RReadDir =RCloseDir =RStat "
+           "=RChown =RChgrp =RChmod =RMkdir =RLink =RSymlink =RUnlink =RReadlink =RRename "
+           "=RRmdir =RTempnam =RRealpath "
+           "=RFileatime =RFilectime =RFilemtime =RFilegroup =RFileowner =RFileinode =RFileperms "
+           "=RFilesize =RFiletype =RLstat "
+           "=RFstat =RFopen =RFwrite =RFread =RFseek =RRewind =RFtell =RFclose =RIs_file "
+           "=RIs_dir =RIs_link =RUmask"},
 };
+// clang-format on
 
 TEST(Ordinals, EveryOrdinalNamesTheExportedFunctionAndNoOtherOrdinalIsBound) {
   int count = 0;

@@ -198,10 +198,8 @@ TEST_F(Remote, ClosedHandlesAreGoneWhateverTheServerAnswers) {
   RFileHandle never_opened{};
   char buffer[8];
   RStatRecord st{};
-  const struct {
-    const char* what;
-    std::function<bool()> failsWithItsValue;
-  } calls[] = {
+  // clang-format off
+  const struct { const char* what; std::function<bool()> failsWithItsValue; } calls[] = {
       {"RRead", [&] { return RRead(file, buffer, 8) == -1; }},
       {"RSeek", [&] { return RSeek(file, 0, 0) == -1; }},
       {"RFstat", [&] { return RFstat(file, &st) == 0; }},
@@ -214,6 +212,7 @@ TEST_F(Remote, ClosedHandlesAreGoneWhateverTheServerAnswers) {
       {"RRewind", [&] { return RRewind(stream) == 0; }},
       {"RFclose again", [&] { return RFclose(stream) == 0; }},
   };
+  // clang-format on
   for (const auto& c : calls) {
     zavel_SetLastError(0);
     EXPECT_TRUE(c.failsWithItsValue()) << c.what;
@@ -250,8 +249,6 @@ TEST_F(Remote, StatFillsWhatTheServerSendsAndKeepsTheRest) {
   expected.st_mtime32 = 1100000000;
   expected.st_gid = 0xFFFFFFFEu;
   ASSERT_EQ(RStat("/f", &st, session_), 1);
-  EXPECT_EQ(st.st_size, expected.st_size);
-  EXPECT_EQ(st.st_ino, expected.st_ino);
   EXPECT_EQ(memcmp(&st, &expected, sizeof st), 0);  // and every field not sent is as it was
   // A failed stat touches nothing.
   EXPECT_RESULT(RStat("/g", &st, session_), 0, 23006);
@@ -264,7 +261,7 @@ TEST_F(Remote, ModeTestsLookOnlyAtTheKindBits) {
   // clang-format off
   const struct { uint32_t mode; int32_t file, dir, link; } cases[] = {
       {0100644, 1, 0, 0}, {040755, 0, 1, 0}, {0120777, 0, 0, 1}, {060660, 0, 0, 0},
-      {0140755, 0, 0, 0}, {020666, 0, 0, 0}};
+       {0140755, 0, 0, 0}, {020666, 0, 0, 0}};
   // clang-format on
   std::vector<std::string> answers;
   for (const auto& c : cases) {
@@ -303,20 +300,30 @@ TEST_F(Remote, StreamPositionFollowsReadsWritesAndSeeks) {
   int64_t at = 0;
   // From the end the result is the server's to say: it is asked; a failed seek stays put.
   // clang-format off
-  const struct { const char* answer; std::function<int64_t()> call; int64_t result, position;
-                 const char* request; } steps[] = {
-      {"fp:12=2",   [&] { return (s = RFopen("/s", "w+", session_)) != nullptr; }, 1, 0, nullptr},
-      {"size:12=5", [&] { return RFwrite(s, "hello", 5); }, 5, 5, nullptr},
-      {"size:12=3 data:40=abc", [&] { return RFread(s, buffer, 8); }, 3, 8, "offset:13=5 "},
-      {"size:12=1 data:40=d",   [&] { return RFread(s, buffer, 1); }, 1, 9, "offset:13=8 "},
-      {"size:12=0", [&] { return RFseek(s, 2, 0); }, 0, 2, nullptr},
-      {"size:12=0", [&] { return RFseek(s, -3, 2); }, 0, 42,
+  const struct { const char* answer; std::function<int64_t()> call; int64_t result,
+      position; const char* request; } steps[] = {
+      {"fp:12=2",                           [&] { return (s = RFopen("/s", "w+",
+       session_)) != nullptr; }, 1, 0, nullptr},
+      {"size:12=5",                         [&] { return RFwrite(s, "hello", 5); },      5,  5,
+       nullptr},
+      {"size:12=3 data:40=abc",             [&] { return RFread(s, buffer, 8); },        3,  8,
+       "offset:13=5 "},
+      {"size:12=1 data:40=d",               [&] { return RFread(s, buffer, 1); },        1,  9,
+       "offset:13=8 "},
+      {"size:12=0",                         [&] { return RFseek(s, 2, 0); },             0,  2,
+       nullptr},
+      {"size:12=0",                         [&] { return RFseek(s, -3, 2); },            0,  42,
        "offset:13=-3 offsetex:13=2 whence:12=2"},
-      {"size:13=42", nullptr, 0, 42, "_cmd:30=llf_ftell filename:30=/s fp:12=2 mode:30=w+"},
-      {"error:12=23001 errstr:30=bad-seek", [&] { return RFseek(s, 7, 0); }, -1, 42, nullptr},
-      {"size:12=0", [&] { return RRewind(s); }, 1, 0, "offset:13=0 offsetex:13=42 whence:12=0"},
-      {"size:13=1099511627776", [&] { return RFtell(s, &at) * at; }, 1LL << 40, 0, nullptr},
-      {"", [&] { return RFclose(s); }, 1, 0, nullptr}};
+      {"size:13=42",                        nullptr,                                     0,  42,
+       "_cmd:30=llf_ftell filename:30=/s fp:12=2 mode:30=w+"},
+      {"error:12=23001 errstr:30=bad-seek", [&] { return RFseek(s, 7, 0); },             -1, 42,
+       nullptr},
+      {"size:12=0",                         [&] { return RRewind(s); },                  1,  0,
+       "offset:13=0 offsetex:13=42 whence:12=0"},
+      {"size:13=1099511627776",             [&] { return RFtell(s, &at) * at; },         1LL << 40,
+       0, nullptr},
+      {"",                                  [&] { return RFclose(s); },                  1,  0,
+       nullptr}};
   // clang-format on
   std::vector<std::string> answers;
   for (const auto& step : steps) answers.push_back(step.answer);
@@ -324,16 +331,13 @@ TEST_F(Remote, StreamPositionFollowsReadsWritesAndSeeks) {
   for (size_t i = 0; i < std::size(steps); ++i) {
     if (!steps[i].call) continue;  // the seek from the end asks for the position itself
     EXPECT_EQ(steps[i].call(), steps[i].result) << i;
-    if (i + 1 < std::size(steps)) {
-      EXPECT_EQ(s->position, steps[i].position) << i;
-    }
+    EXPECT_TRUE(i + 1 == std::size(steps) || s->position == steps[i].position) << i;  // closed
   }
   const auto requests = sent();
   ASSERT_EQ(requests.size(), std::size(steps));
   for (size_t i = 0; i < std::size(steps); ++i) {
-    if (steps[i].request) {
-      EXPECT_NE(requests[i].find(steps[i].request), std::string::npos) << requests[i];
-    }
+    EXPECT_TRUE(!steps[i].request || requests[i].find(steps[i].request) != std::string::npos)
+        << requests[i];
   }
 }
 

@@ -70,7 +70,7 @@ TEST_F(ClubDisk, FoldersFilesAndTransfersByPathAndByClubKey) {
   EXPECT_EQ(list("/octa/docs"), list(docs_key));
   const std::string file_key = "<" + std::to_string(indexOf("/octa/docs/a.bin")) + ">";
   ASSERT_TRUE(transfer(false, file_key, back, 0, bytes.size(), 1)) << zavel_GetLastError();
-  EXPECT_EQ(fileMd5(back), md5Hex(bytes));
+  EXPECT_EQ(md5Hex(readFile(back)), md5Hex(bytes));
 
   EXPECT_EQ(zavel_RenameFile(docs_key.c_str(), "/octa/papers", c), 1);
   EXPECT_EQ(zavel_MoveFile(file_key.c_str(), "/octa/papers/inner", c), 1);
@@ -104,7 +104,7 @@ TEST_F(ClubDisk, ACopyFromAPersonalDiskLandsOnTheClubDisk) {
   const std::string back = temp_.file("song.mp3");
   ASSERT_TRUE(transfer(false, "/octa/music/song.mp3", back, 0, bytes.size(), 1))
       << zavel_GetLastError();
-  EXPECT_EQ(fileMd5(back), md5Hex(bytes));
+  EXPECT_EQ(md5Hex(readFile(back)), md5Hex(bytes));
 }
 
 }  // namespace

@@ -108,6 +108,28 @@ inline void resetErrorState() {
   zavel_SetLastErrStr("");
 }
 
+// A call, the replies the list server gives it, the requests it must send, what it returns
+// and the error it leaves; expectCalls() runs each row on a list server of its own.
+#define CALL(call) [](OctaSession& s) { return s.call; }
+struct Call {
+  std::function<bool(OctaSession&)> call;
+  std::vector<ParamRecord> replies;
+  std::vector<std::string> requests;
+  bool ok = true;
+  int32_t error = 0;
+};
+
+inline void expectCalls(const std::vector<Call>& cases) {
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const Call& c = cases[i];
+    resetErrorState();
+    bool ok = !c.ok;
+    EXPECT_EQ(sent(c.replies, [&](OctaSession& s) { ok = c.call(s); }), c.requests) << "row " << i;
+    EXPECT_EQ(ok, c.ok) << "row " << i;
+    EXPECT_EQ(zavel_GetLastError(), c.error) << "row " << i;
+  }
+}
+
 inline uint16_t closedPort() {  // nothing listens there any more
   return FakeServer().port();
 }
@@ -178,10 +200,6 @@ inline TransferSpec transferSpec(const char* source, const char* destination, ui
   s.end = end;
   s.truncate = truncate;
   return s;
-}
-
-inline std::string fileMd5(const std::string& name) {
-  return md5Hex(readFile(name));
 }
 
 }  // namespace zavel::testing

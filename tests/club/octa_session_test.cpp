@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/club/club_test_support.h"
+#include "zavelsdk.h"
 
 namespace zavel::testing {
 namespace {
@@ -25,27 +28,6 @@ std::string byIndex(int64_t index) {
 ParamRecord withTime(ParamRecord r, const char* stime) {
   r.setString("stime", stime);
   return r;
-}
-
-// A call, the replies the list server gives it, and the requests it must send.
-#define CALL(call) [](OctaSession& s) { return s.call; }
-struct Call {
-  std::function<bool(OctaSession&)> call;
-  std::vector<ParamRecord> replies;
-  Lines requests;
-  bool ok = true;
-  int32_t error = 0;
-};
-
-void expectCalls(const std::vector<Call>& cases) {
-  for (size_t i = 0; i < cases.size(); ++i) {
-    const Call& c = cases[i];
-    resetErrorState();
-    bool ok = !c.ok;
-    EXPECT_EQ(sent(c.replies, [&](OctaSession& s) { ok = c.call(s); }), c.requests) << "row " << i;
-    EXPECT_EQ(ok, c.ok) << "row " << i;
-    EXPECT_EQ(zavel_GetLastError(), c.error) << "row " << i;
-  }
 }
 
 const std::string kDelFile = "_cmd:30=deletefile jfidx:13=",
@@ -106,28 +88,29 @@ TEST(OctaSession, MoveAndCopyResolveDestinationThenSource) {
 }
 
 TEST(OctaSession, RenameMakeFolderAndSettersPickTheRequestOfTheKind) {
-  const ParamRecord ok = listReply(), d9 = entryReply(9, 2);
+  const ParamRecord ok = listReply(), d9 = entryReply(9, 2), d77 = entryReply(77, 2);
+  const std::string kInfo77 = "_cmd:30=getdirinfoopt ioption:12=136316992 jdidx:13=77",
+                    kTime77 = "_cmd:30=setfiletime jfidx:13=77 stime:30=";
   // clang-format off
   expectCalls({
-      {CALL(renameFile("<12>", "/x/new.txt")), {ok},
+      {CALL(renameFile("<12>", "/x/new.txt")),       {ok},
        {"_cmd:30=renamefile jfidx:13=12 sname:30=new.txt"}},
-      {CALL(renameFile("/octa/d", "/octa/e")), {d9, ok},
+      {CALL(renameFile("/octa/d", "/octa/e")),       {d9, ok},
        {byPath("/d"), "_cmd:30=renamedir jdidx:13=9 sname:30=e"}},
-      {CALL(makeFolder("/octa/a/new")), {d9, ok},
+      {CALL(makeFolder("/octa/a/new")),              {d9, ok},
        {byPath("/a", 2097152), "_cmd:30=createdir jtidx:13=9 sname:30=new"}},
-      {CALL(makeFolder("/octa/new")), {entryReply(3, 0), ok},
+      {CALL(makeFolder("/octa/new")),                {entryReply(3, 0), ok},
        {byPath("/", 2097152), "_cmd:30=createdir jtidx:13=3 sname:30=new"}},
-      {CALL(makeFolder("<77@>/new")), {ok}, {"_cmd:30=createdir jtidx:13=77 sname:30=new"}},
+      {CALL(makeFolder("<77@>/new")),                {ok},
+       {"_cmd:30=createdir jtidx:13=77 sname:30=new"}},
       {CALL(setFileExpireTime("<77@>", "20050101")), {ok},
        {"_cmd:30=setdirexpiretime jdidx:13=77 setime:30=20050101"}},
-      {CALL(setFileDescription("/f", "about")), {entryReply(5, 1), ok},
+      {CALL(setFileDescription("/f", "about")),      {entryReply(5, 1), ok},
        {byPath("/f"), "_cmd:30=setfiledescription jfidx:13=5 sdes:30=about"}},
-      {CALL(setFileTime("<77@>", 0, 1102951805)), {entryReply(77, 2), ok},
-       {"_cmd:30=getdirinfoopt ioption:12=136316992 jdidx:13=77",
-        "_cmd:30=setfiletime jfidx:13=77 stime:30=20041213153005"}},
-      {CALL(setFileTime("<77@>", 0, 0)), {entryReply(77, 2), ok},
-       {"_cmd:30=getdirinfoopt ioption:12=136316992 jdidx:13=77",
-        "_cmd:30=setfiletime jfidx:13=77 stime:30=19700101000000"}},
+      {CALL(setFileTime("<77@>", 0, 1102951805)),    {d77, ok},
+       {kInfo77, kTime77 + "20041213153005"}},
+      {CALL(setFileTime("<77@>", 0, 0)),             {d77, ok},
+       {kInfo77, kTime77 + "19700101000000"}},
   });
   // clang-format on
 }
@@ -177,11 +160,9 @@ TEST(OctaSession, QuotaSizeAndTimeReadTheReply) {
 }
 
 // A listing reply of entries given as (index, name, kind).
-struct Listed {
-  int64_t index;
-  const char* name;
-  int32_t kind;
-};
+// clang-format off
+struct Listed { int64_t index; const char* name; int32_t kind; };
+// clang-format on
 ParamRecord listingOf(std::initializer_list<Listed> entries) {
   ParamRecord r = listReply();
   int32_t i = 0;
@@ -207,15 +188,13 @@ TEST(OctaSession, InfoTypeSixtyThreeAsksForEverythingOfBothKinds) {
            [&](OctaSession& s) { EXPECT_TRUE(s.getFileInfo("/octa/a/f.txt", 63, 1, items)); }),
       Lines{byPath("/a/f.txt", 698370880)});
   ASSERT_EQ(items.size(), 1u);
-  EXPECT_EQ(items[0].name, "/octa/a/f.txt");  // as the caller wrote it
-  EXPECT_EQ(items[0].size, 3000000000);
-  EXPECT_EQ(items[0].type, 0);
-  EXPECT_EQ(items[0].date, "2004-12-13 PM 03:30");
   const auto* detail = static_cast<const ZavelClubEntry*>(items[0].detail.get());
   ASSERT_NE(detail, nullptr);
-  EXPECT_EQ(detail->jidx, 5);
-  EXPECT_STREQ(detail->sname, "f.txt");
-  EXPECT_STREQ(detail->stime, "20041213153005");
+  // The name as the caller wrote it; the detail's time is the entry's, not its expiry.
+  EXPECT_EQ(std::tuple(items[0].name, items[0].size, items[0].type, items[0].date, detail->jidx,
+                       std::string(detail->sname), std::string(detail->stime)),
+            std::tuple("/octa/a/f.txt", 3000000000, 0, "2004-12-13 PM 03:30", 5, "f.txt",
+                       "20041213153005"));
 }
 
 TEST(OctaSession, ListingsPutAFoldersContentsBeforeTheFolder) {
@@ -261,6 +240,82 @@ TEST(OctaSession, ASelfContainingFolderDoesNotListForever) {
   std::vector<FileInfoItem> items;
   EXPECT_FALSE(session.getFileInfo("<10@>", 63, -1, items));
   EXPECT_EQ(zavel_GetLastError(), 21003);
+}
+
+// The exports on a club-disk session.
+constexpr int32_t kMode = 2;
+
+ZavelSession* openClub(const ScriptedListServer& list) {
+  return zavel_CreateOCTASession("127.0.0.1", list.port(), 2000, kMode, kTestClub, 0);
+}
+
+TEST(ClubExports, CreationSendsNothingAndTheSessionSaysWhatItIs) {
+  ScriptedListServer list;
+  list.start();
+  ZavelSession* session = openClub(list);
+  ASSERT_NE(session, nullptr);
+  zavel_SetLastError(777);
+  char buffer[8] = "keep";
+  ServerInfo info{};
+  // What a club disk is, and exports it has no use for; none of them sets an error.
+  EXPECT_EQ(zavel_IsOCTASession(session), 1);
+  EXPECT_STREQ(zavel_GetSessionPath(session), "/octa");
+  EXPECT_EQ(zavel_GetSessionMode(session), kMode);
+  EXPECT_TRUE(!zavel_GetSessionOpenUrl(session) && !zavel_GetSessionMessage(session));
+  EXPECT_EQ(zavel_MakeFolder2("/", buffer, sizeof buffer, session), 0);
+  EXPECT_STREQ(buffer, "keep");
+  EXPECT_EQ(zavel_CreateFile("/x", session), 0);
+  EXPECT_EQ(zavel_GetBlockSize("/x", session), 0xFFFFFFFFu);
+  EXPECT_TRUE(!zavel_GetServerInfo(&info, session) && !zavel_OpenCmd("ls", session));
+  EXPECT_EQ(zavel_GetLastError(), 777);
+  zavel_DestroySession(session);
+  EXPECT_EQ(list.connections(), 0);
+}
+
+TEST(ClubExports, ADuplicateKeepsTheClubAndTheChangedTimeout) {
+  ScriptedListServer list;
+  list.answer(listReply("iquota:12=1")).start();
+  ZavelSession* session = openClub(list);
+  zavel_SetSessionTimeout(session, 12345);
+  ZavelSession* copy = zavel_DuplicateSession(session);
+  zavel_DestroySession(session);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(zavel_IsOCTASession(copy) * 10 + zavel_GetSessionMode(copy), 10 + kMode);
+  DiskSpaceInfo space{};
+  EXPECT_EQ(zavel_GetDiskSpace(&space, copy), 1);
+  EXPECT_EQ(space.total, 1024u);
+  EXPECT_EQ(list.requests(), std::vector<std::string>{"_cmd:30=getclubinfo iclubno:12=4242"});
+  zavel_DestroySession(copy);
+}
+
+// The folder first, then each entry with its club record: name, size, kind, index, parent,
+// description.
+TEST(ClubExports, ListingsOwnTheirClubEntriesPastTheSession) {
+  ScriptedListServer list;
+  list.answer(listReply("jidx:13=10;itype:12=2;sname:30=docs"))
+      .answer(listReply("ifilecnt:12=2;jidx1:13=4294967297;sname1:30=report.txt;itype1:12=1;"
+                        "jsize1:13=3000000000;sdes1:30=quarterly;jidx2:13=12;sname2:30=old;"
+                        "itype2:12=2"))
+      .start();
+  ZavelSession* session = openClub(list);
+  int32_t count = 0;
+  ZavelFileInfoList* entries = zavel_OpenFileInfo("/octa/docs", ZAVEL_INFO_ALL, 1, &count, session);
+  ASSERT_NE(entries, nullptr);
+  zavel_DestroySession(session);
+  std::vector<std::string> seen;
+  for (int32_t i = 0; i < count; ++i) {
+    const ZavelFileInfo* e = zavel_ReadFileInfo(entries, i);
+    const auto* d = static_cast<const ZavelClubEntry*>(e->detail);
+    std::ostringstream o;
+    o << e->name << "," << e->size << "," << e->type;
+    if (d) o << "," << d->itype << "," << d->jidx << "," << d->jpidx << "," << d->sdes;
+    seen.push_back(o.str());
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{
+                      "/octa/docs,0,1,2,10,0,",
+                      "/octa/docs/report.txt,3000000000,0,1,4294967297,10,quarterly",
+                      "/octa/docs/old,0,1,2,12,10,"}));
+  EXPECT_EQ(zavel_CloseFileInfo(entries), 1);
 }
 
 }  // namespace

@@ -19,9 +19,9 @@ bool TestClient::sendRaw(const void* data, size_t size) {
   return sent == size;
 }
 
-std::string TestClient::receiveRaw(size_t size) {
+std::string TestClient::receiveRaw(size_t size, int32_t wait_ms) {
   std::string bytes(size, '\0');
-  ACE_Time_Value tv(kTimeoutMs / 1000);
+  ACE_Time_Value tv(wait_ms / 1000, (wait_ms % 1000) * 1000);
   size_t got = 0;
   ACE::recv_n(handle(), bytes.data(), size, &tv, &got);
   bytes.resize(got);
@@ -83,20 +83,6 @@ Req uploadReq(const std::string& path, uint64_t start, uint64_t end, int32_t tru
       .u64("startpos", start)
       .u64("endpos", end)
       .i32("istrunc", truncate);
-}
-
-Req copyExReq(const CopyEx& c) {
-  return Req("copyex")
-      .s("ip", c.ip)
-      .i32("port", c.port)
-      .s("id", c.id)
-      .s("pass", c.pass)
-      .s("srcpath", c.source)
-      .s("destpath", c.dest)
-      .u64("startpos", c.start)
-      .u64("endpos", c.end)
-      .i32("istrunc", c.truncate)
-      .i32("version", 2);
 }
 
 std::unique_ptr<devserver::DevServer> startServer(

@@ -43,15 +43,6 @@ class Req {
 Req fileInfo(const std::string& path, int32_t level);  // getfileinfo, every info type
 Req downloadReq(const std::string& path, uint64_t start, uint64_t end);
 Req uploadReq(const std::string& path, uint64_t start, uint64_t end, int32_t truncate);
-// A copy of source[start, end) onto dest at the file server ip:port, signed on as id.
-struct CopyEx {
-  std::string ip;
-  uint16_t port;
-  std::string id, pass, source, dest;
-  uint64_t start, end;
-  int32_t truncate;
-};
-Req copyExReq(const CopyEx& copy);
 
 // Reads of a reply. Absent: "error" reads 0, "result" and "errorcode" -2, numbers -999,
 // texts "<absent>" and types 0.
@@ -77,12 +68,9 @@ class TestClient {
  public:
   static constexpr int32_t kTimeoutMs = 20000;
 
-  TestClient(const std::string& host, uint16_t port) {
-    connected_ = conn_.connect(host.c_str(), port);
-  }
+  TestClient(const std::string& host, uint16_t port) { conn_.connect(host.c_str(), port); }
   explicit TestClient(const DevServerFixture& server) : TestClient(server.host(), server.port()) {}
 
-  bool connected() const { return connected_ && conn_.connected(); }
   ACE_HANDLE handle() { return conn_.stream().get_handle(); }
 
   // One exchange; a record with "error" -1 when it failed on the wire.
@@ -101,8 +89,8 @@ class TestClient {
   }
 
   bool sendRaw(const void* data, size_t size);
-  // Receives exactly size bytes; fewer when the stream ended or stalled.
-  std::string receiveRaw(size_t size);
+  // Receives exactly size bytes; fewer when the stream ended or stalled for wait_ms.
+  std::string receiveRaw(size_t size, int32_t wait_ms = kTimeoutMs);
 
  private:
   static ParamRecord failed() {
@@ -111,7 +99,6 @@ class TestClient {
     return reply;
   }
   Connection conn_;
-  bool connected_ = false;
 };
 
 // One request on a connection of its own, as the club client sends them to the list

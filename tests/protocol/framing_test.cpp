@@ -253,6 +253,11 @@ TEST(Framing, ScramblerRoundTripsAndChangesTheBytes) {
   EXPECT_NE(work, data);
   BodyScrambler::unscramble(work.data(), work.size());
   EXPECT_EQ(work, data);
+  // The exact output, which a peer with other constants would not match; 0xD4 is negative as a
+  // signed byte, so the last pins the sign extension.
+  Bytes zeros(4);
+  BodyScrambler::scramble(zeros.data(), zeros.size());
+  EXPECT_EQ(zeros, (Bytes{0x5A, 0x4A, 0xD4, 0x23}));
 }
 
 }  // namespace

@@ -133,8 +133,8 @@ class Transfer : public ::testing::Test {
     testing::staleThreadError();
   }
 
-  static TransferSpec spec(const char* source, const char* destination, uint64_t start,
-                           uint64_t end, int32_t truncate = 0) {
+  static TransferSpec job(const char* source, const char* destination, uint64_t start, uint64_t end,
+                          int32_t truncate = 0) {
     return {source, destination,   start,   end,     truncate, nullptr,
             0,      &recordReport, nullptr, nullptr, nullptr,  nullptr};
   }
@@ -210,8 +210,7 @@ TEST_F(Transfer, DownloadMovesItsRangeInStepsOfAtMost64KiBThenReadsTheFinalReply
     const std::string before = str(pattern(0, c.start));
     fs::remove(local);
     if (c.start > 0) writeFile(local, before);
-    TransferSpec s =
-        spec("/r/big", c.to_file ? local.c_str() : nullptr, c.start, c.end, c.truncate);
+    TransferSpec s = job("/r/big", c.to_file ? local.c_str() : nullptr, c.start, c.end, c.truncate);
     s.userValue = &t;
     if (!c.to_file) s.dataCallback = &keepChunk;
 
@@ -279,7 +278,7 @@ TEST_F(Transfer, UnusableSpecsOrLocalFilesFailBeforeAnythingIsSent) {
     reset();
     Scripted t([](FakeServer&) {});
     testing::staleThreadError();
-    TransferSpec s = spec(c.source, c.destination, c.start, c.end);
+    TransferSpec s = job(c.source, c.destination, c.start, c.end);
     if (c.callback) s.dataCallback = &keepChunk;
     EXPECT_FALSE(run(c.kind, t, s));
     expectThreadError(c.error, "kept");
@@ -288,9 +287,9 @@ TEST_F(Transfer, UnusableSpecsOrLocalFilesFailBeforeAnythingIsSent) {
     EXPECT_FALSE(fs::exists(never));
     EXPECT_EQ(readFile(source), "abc");
   }
-  // No spec or no target at all.
+  // No TransferSpec or no CopyTarget at all.
   Scripted t([](FakeServer&) {});
-  TransferSpec s = spec("/r/f", "/r/g", 0, 1);
+  TransferSpec s = job("/r/f", "/r/g", 0, 1);
   CopyTarget target{"127.0.0.1", 9553, "peer", ""};
   EXPECT_FALSE(t.session->download(nullptr, nullptr) || t.session->upload(nullptr, nullptr) ||
                t.session->copyEx(&target, nullptr, nullptr) ||
@@ -308,7 +307,7 @@ TEST_F(Transfer, CancelledDownloadSucceedsClosesTheConnectionAndTheNextCommandSi
   g_on_report = [&](const TransferProgress& p) {
     if (p.position > 0) cancel = 1;
   };
-  TransferSpec s = spec("/r/f", nullptr, 0, 1000000);
+  TransferSpec s = job("/r/f", nullptr, 0, 1000000);
   EXPECT_TRUE(t.session->download(&s, &cancel));
   expectThreadError(0);
   EXPECT_FALSE(t.session->connection().connected());
@@ -359,7 +358,7 @@ TEST_F(Transfer, FailureMidwayEndsWithItsStatusReportedAndTheConnectionClosed) {
     SCOPED_TRACE(c.what);
     reset();
     Scripted t([&](FakeServer& s) { c.after(s.answer(okReply())); });
-    TransferSpec s = c.kind == 'd' ? spec("/r/f", nullptr, 0, 5000) : spec(c.file, "/r/f", 0, 5000);
+    TransferSpec s = c.kind == 'd' ? job("/r/f", nullptr, 0, 5000) : job(c.file, "/r/f", 0, 5000);
     s.dataCallback = c.callback;
     // Should a transfer wait for bytes that never come, the cancel flag ends it.
     int32_t cancel = 0;
@@ -408,7 +407,7 @@ TEST_F(Transfer, UploadSendsItsRangeThenReadsTheFinalReply) {
       s.answer(okReply()).stall(c.stall).receiveRaw(c.given).reply(okReply()).answer(kSize5);
     });
     TransferSpec s =
-        spec(c.from_file ? local.c_str() : nullptr, "/r/up", c.start, c.end, c.truncate);
+        job(c.from_file ? local.c_str() : nullptr, "/r/up", c.start, c.end, c.truncate);
     s.dataCallback = c.from_file ? nullptr : &supply;
     s.userValue = &source;
     EXPECT_TRUE(t.session->upload(&s, nullptr));
@@ -436,8 +435,8 @@ TEST_F(Transfer, CopyFollowsTheServersPositionsAndTakesAnyFinalReplyAsSuccess) {
   });
   CopyTarget target{"10.0.0.2", 9553, "peer", "pw"};
   const CopyTarget target_before = target;
-  TransferSpec s = spec("/a/f", "/peer/f", 0, 150000, 1);
-  const TransferSpec spec_before = s;
+  TransferSpec s = job("/a/f", "/peer/f", 0, 150000, 1);
+  const TransferSpec job_before = s;
   EXPECT_TRUE(t.session->copyEx(&target, &s, nullptr));
   expectThreadError(0);
   EXPECT_EQ(t.session->getFileSize("/a/f"), 5);
@@ -447,15 +446,16 @@ TEST_F(Transfer, CopyFollowsTheServersPositionsAndTakesAnyFinalReplyAsSuccess) {
   EXPECT_EQ(reportedPositions(), (std::vector<uint64_t>{0, 65536, 150000}));
   expectReportsOf(t, s, ZAVEL_DIRECTION_COPY);
   EXPECT_EQ(memcmp(&target, &target_before, sizeof target), 0);
-  EXPECT_EQ(memcmp(&s, &spec_before, sizeof s), 0);
+  EXPECT_EQ(memcmp(&s, &job_before, sizeof s), 0);
 }
 
 TEST_F(Transfer, CopyFailsWhenItsPositionStreamIsOutOfStep) {
-  const struct {
+  struct Case {
     const char* what;
     Bytes stream;
     uint64_t start;
-  } cases[] = {
+  };
+  const Case cases[] = {
       {"a position past the end", joined(position8(65536), position8(150001)), 0},
       {"a position before the start", position8(5), 1000},
       {"a position cut short", Bytes{0, 0, 0, 0}, 0},
@@ -466,11 +466,11 @@ TEST_F(Transfer, CopyFailsWhenItsPositionStreamIsOutOfStep) {
     reset();
     Scripted t([&](FakeServer& s) { s.answer(okReply()).raw(c.stream).close(); });
     CopyTarget target{"10.0.0.2", 9553, "peer", "pw"};
-    TransferSpec s = spec("/a/f", "/peer/f", c.start, 150000);
+    TransferSpec s = job("/a/f", "/peer/f", c.start, 150000);
     EXPECT_FALSE(t.session->copyEx(&target, &s, nullptr));
     expectThreadError(21002);
     EXPECT_FALSE(t.session->connection().connected());
-    for (uint64_t p : reportedPositions()) EXPECT_LE(p, 150000u);
+    for (uint64_t p : reportedPositions()) EXPECT_TRUE(p >= c.start && p <= 150000u) << p;
   }
 }
 
@@ -500,7 +500,7 @@ TEST_F(Transfer, CopyToAClubDiskGoesThroughItsPreparedDestination) {
   {
     // Without club-disk support nothing is sent.
     Scripted t([](FakeServer&) {});
-    TransferSpec s = spec("/a/f", "/club/f", 0, 10);
+    TransferSpec s = job("/a/f", "/club/f", 0, 10);
     s.destinationKind = &club_kind;
     EXPECT_FALSE(t.session->copyEx(&target, &s, nullptr));
     expectThreadError(24004);
@@ -528,7 +528,7 @@ TEST_F(Transfer, CopyToAClubDiskGoesThroughItsPreparedDestination) {
         s.answer(okReply(23009, "no"));
       }
     });
-    TransferSpec s = spec("/a/f", "/club/f", c.start, 10);
+    TransferSpec s = job("/a/f", "/club/f", c.start, 10);
     s.destinationKind = &club_kind;
     s.destinationExtra = &club_number;
     EXPECT_EQ(t.session->copyEx(&target, &s, nullptr), c.accepted);
@@ -584,7 +584,7 @@ TEST_F(Transfer, ProgressSentToAWindowOnAnotherThreadIsHandledThereInOrderWhileT
     while (!finished) window.dispatch(std::chrono::milliseconds(10));
   });
   const std::thread::id window_id = window_thread.get_id();
-  TransferSpec s = spec("/r/f", nullptr, 0, data.size());
+  TransferSpec s = job("/r/f", nullptr, 0, data.size());
   s.window = made.get_future().get();
   s.message = 2075;
   s.progressCallback = nullptr;

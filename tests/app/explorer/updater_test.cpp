@@ -148,17 +148,14 @@ TEST(RefreshUpdater, AsksARunningUpdaterToQuitThenReplacesBothFilesAndStartsIt) 
 TEST(UpdateListener, TurnsMessagesIntoSignalsAndSurvivesAnyInput) {
   const QByteArray update = updater_wire::encode(updater_wire::kUpdateMessage);
   const QByteArray hide = updater_wire::encode(updater_wire::kHideMessage);
-  // The writes, whether the client keeps it open (the listener has to close it), the signals.
+  // A row per branch of the reader: the writes, kept open (the listener closes it), signals.
   const std::tuple<const char*, std::vector<QByteArray>, bool, int, int> cases[] = {
       {"update", {update}, false, 1, 0},
       {"hide", {hide}, false, 0, 1},
       {"unknown number", {updater_wire::encode(0x8004)}, false, 0, 0},
-      {"little-endian", {QByteArray("\x03\x80\x00\x00", 4)}, false, 0, 0},
       {"two in one write", {hide + update}, false, 1, 1},
       {"split across writes", {update.left(2), update.mid(2)}, false, 1, 0},
-      {"short write", {update.left(3)}, false, 0, 0},
       {"early close", {}, false, 0, 0},
-      {"garbage", {QByteArray(1000, 'x')}, true, 0, 0},
       {"flood", {update.repeated(100)}, true, UpdateListener::kMaxMessagesPerConnection, 0},
       {"silent and open", {}, true, 0, 0},
   };

@@ -1,5 +1,5 @@
 // What the program's tests share: texts that read in failure messages, files by their bytes,
-// and a user by id and domain.
+// a user by id and domain, a scripted Prompter, and a widget's named controls.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,10 +8,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLatin1String>
 #include <QString>
+#include <QStringList>
+#include <QWidget>
+#include <deque>
 #include <ostream>
+#include <vector>
 
 #include "app/signin/login_info.h"
+#include "app/signin/prompter.h"
 
 // Failures show a QString (and the items of a QStringList) as its text.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -40,5 +46,51 @@ inline LoginInfo user(const QString& id, const QString& domain) {
   login.domain = domain;
   return login;
 }
+
+// A named control of parent; a missing one fails the test.
+template <typename W>
+W* child(QWidget* parent, const char* name) {
+  W* w = parent->findChild<W*>(QLatin1String(name));
+  EXPECT_NE(w, nullptr) << name;
+  return w;
+}
+
+struct Prompt {
+  bool question = false;
+  QString title;  // empty for the standard "ZAVEL" title
+  QString text;
+  PromptIcon icon = PromptIcon::kNone;
+};
+
+// Records every message and question, answers questions from a script.
+class ScriptedPrompter : public Prompter {
+ public:
+  void inform(const QString& text, PromptIcon icon) override {
+    prompts_.push_back({false, QString(), text, icon});
+  }
+  bool confirm(const QString& text, PromptIcon icon) override {
+    prompts_.push_back({true, QString(), text, icon});
+    const bool ok = answers_.empty() || answers_.front();
+    if (!answers_.empty()) answers_.pop_front();
+    return ok;
+  }
+  void informTitled(const QString& title, const QString& text, PromptIcon icon) override {
+    prompts_.push_back({false, title, text, icon});
+  }
+
+  // Answers for the next questions, in order; a question beyond the script is answered OK.
+  void answer(std::initializer_list<bool> answers) { answers_.insert(answers_.end(), answers); }
+  const std::vector<Prompt>& prompts() const { return prompts_; }
+  QStringList texts() const {
+    QStringList out;
+    for (const Prompt& p : prompts_) out << p.text;
+    return out;
+  }
+  void clear() { prompts_.clear(); }
+
+ private:
+  std::vector<Prompt> prompts_;
+  std::deque<bool> answers_;
+};
 
 }  // namespace zavel::app::testing

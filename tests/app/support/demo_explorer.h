@@ -9,8 +9,8 @@
 
 #include "app/explorer/document.h"
 #include "app/explorer/explorer_logic.h"
+#include "tests/app/support/app_test.h"
 #include "tests/app/support/demo_server.h"
-#include "tests/app/support/scripted_prompter.h"
 
 namespace zavel::app::testing {
 

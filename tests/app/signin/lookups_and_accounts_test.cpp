@@ -1,21 +1,185 @@
-// The portal lookups: the tabular reply, and each lookup's request and reply rules against a
-// scripted server (the sign-in and explorer suites run them against the demo devserver).
+// The settings file and the remembered accounts in it; the portal lookups: the tabular reply,
+// and each lookup's request and reply rules against a scripted server (the sign-in and
+// explorer suites run them against the demo devserver).
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHostAddress>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <functional>
 #include <tuple>
 
+#include "app/signin/account_store.h"
 #include "app/signin/disk_table.h"
 #include "app/signin/portal_lookups.h"
 #include "app/signin/texts.h"
+#include "protocol/portal/portal_scrambler.h"
 #include "tests/app/support/app_test.h"
-#include "tests/app/support/scripted_prompter.h"
 #include "tests/support/fake_server.h"
 
 namespace zavel::app {
 namespace {
+
+LoginInfo account(const QString& id, const QString& password = "pw", bool save = true) {
+  LoginInfo info = testing::user(id, "@vemar.net");
+  info.password = password;
+  info.savePassword = save;
+  return info;
+}
+
+QByteArray scrambled(std::u16string units) {
+  portal::PortalScrambler::scrambleUnits(units.data(), units.size());
+  QByteArray bytes;
+  for (char16_t u : units) bytes.append(char(u & 0xFF)).append(char(u >> 8));
+  return bytes;
+}
+
+mode_t modeOf(const QString& path) {
+  struct stat st {};
+  return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+class AccountStoreTest : public ::testing::Test {
+ protected:
+  QTemporaryDir dir_;
+  QString path_ = dir_.filePath("config/zavel.conf");
+  SettingsStore store_{path_};
+  AccountStore accounts_{store_};
+};
+
+TEST_F(AccountStoreTest, LoadsTheLastAccountAndOnlyAPasswordChosenToBeSaved) {
+  LoginInfo loaded;
+  loaded.password = "left over";
+  accounts_.loadAccount(loaded);  // an empty store: the defaults
+  EXPECT_EQ(loaded.id, "");
+  EXPECT_EQ(loaded.domain, "@vemar.net");
+  EXPECT_EQ(loaded.password, "");
+  EXPECT_FALSE(loaded.autoConnect);
+  EXPECT_TRUE(loaded.savePassword);
+
+  // Saving without the password stores only the choice.
+  LoginInfo first = account("user1", "first");
+  first.autoConnect = true;
+  accounts_.saveAccount(first);
+  accounts_.saveAccount(account("kim", "second", false));
+  accounts_.loadAccount(loaded);
+  EXPECT_EQ(loaded.id, "user1");
+  EXPECT_EQ(loaded.password, "first");
+  EXPECT_TRUE(loaded.autoConnect);
+  EXPECT_FALSE(loaded.savePassword);
+  EXPECT_EQ(accounts_.accounts(), QStringList{"user1@vemar.net"});
+}
+
+TEST_F(AccountStoreTest, SavesAndDeletesKeepTheListItemByItem) {
+  // "+id" saves id@vemar.net, "-id" deletes it; the list and the last account after.
+  const std::tuple<QString, QString, QString> cases[] = {
+      {"+user1 +kim", "user1@vemar.net,kim@vemar.net", "kim@vemar.net"},
+      {"+user1 +user1", "user1@vemar.net", "user1@vemar.net"},
+      {"+User1 +user1", "User1@vemar.net", "user1@vemar.net"},
+      {"+user1 +ser1", "user1@vemar.net,ser1@vemar.net", "ser1@vemar.net"},
+      {"+user1 +ser1 -ser1", "user1@vemar.net", ""},
+      {"+user1 -user1", "", ""},
+      {"+user1 +kim -user1", "kim@vemar.net", "kim@vemar.net"},
+      {"+user1 -USER1", "", ""},
+  };
+  for (const auto& [script, all, last] : cases) {
+    SCOPED_TRACE(script.toStdString());
+    const QStringList steps = script.split(' ');
+    for (const QString& step : steps)
+      step[0] == '+' ? accounts_.saveAccount(account(step.mid(1)))
+                     : accounts_.deleteAccount(account(step.mid(1)));
+    EXPECT_EQ(store_.getText("user", "ALL"), all);
+    EXPECT_EQ(store_.getText("user", "id"), last);
+    for (const QString& step : steps) {
+      const QString key = step.mid(1) + "@vemar.net";
+      const bool kept = all.split(',').contains(key, Qt::CaseInsensitive);
+      EXPECT_EQ(store_.getText(key, "Id").compare(step.mid(1), Qt::CaseInsensitive) == 0, kept);
+      EXPECT_EQ(store_.getText(key, "sitename"), kept ? "@vemar.net" : "");
+    }
+    for (const QString& step : steps) store_.deleteSection(step.mid(1) + "@vemar.net");
+    store_.deleteSection("user");
+  }
+}
+
+TEST_F(AccountStoreTest, PasswordsComeBackAsSavedUpTo80Characters) {
+  const QString passwords[] = {"", "비밀번호", QChar(0x04CB) + QString("abc"),  // scrambles to 0
+                               QString(80, 'x'), QString(81, 'x')};
+  for (const QString& password : passwords) {
+    SCOPED_TRACE(password.toStdString());
+    accounts_.saveAccount(account("user1", "older"));
+    accounts_.saveAccount(account("user1", password));
+    const QString expected = password.size() <= 80 ? password : "";
+    EXPECT_EQ(store_.getBinary("user1@vemar.net", "password").has_value(), password.size() <= 80);
+    EXPECT_EQ(accounts_.restorePassword("user1@vemar.net"), expected);
+    LoginInfo loaded;
+    accounts_.loadAccount(loaded);
+    EXPECT_EQ(loaded.password, expected);
+    EXPECT_EQ(accounts_.accounts(), QStringList{"user1@vemar.net"});
+  }
+  // Scrambled UTF-16 units, little-endian, no terminator.
+  accounts_.saveAccount(account("user1", "pw"));
+  EXPECT_EQ(store_.getBinary("user1@vemar.net", "password"), QByteArray("\xbb\x04\x55\xf0", 4));
+}
+
+TEST_F(AccountStoreTest, RestoresOnlyListedAccountsUpToAZeroUnit) {
+  // The account list, the stored bytes of user1@x, the password restored.
+  const std::tuple<QString, QByteArray, QString> cases[] = {
+      {"user1@x", scrambled(u"ab\0cd"), "ab"},
+      {"user1@x", scrambled(u"ab").left(3), "a"},
+      {"kim@x,USER1@X", scrambled(u"secret"), "secret"},
+      {"xuser1@x,user1@xy", scrambled(u"secret"), ""},
+      {"", scrambled(u"secret"), ""},
+  };
+  store_.writeText("user", "id", "user1@x");
+  for (const auto& [all, bytes, restored] : cases) {
+    SCOPED_TRACE(all.toStdString());
+    store_.writeText("user", "ALL", all);
+    store_.writeBinary("user1@x", "password", bytes);
+    EXPECT_EQ(accounts_.restorePassword("user1@x"), restored);
+  }
+  LoginInfo loaded;  // the last account's password, whether listed or not
+  accounts_.loadAccount(loaded);
+  EXPECT_EQ(loaded.password, "secret");
+}
+
+TEST_F(AccountStoreTest, NamesIgnoreCaseAndSlashesMakeNoNestedSections) {
+  store_.writeText("Server", "IP", "10.0.0.1");
+  store_.writeText("SERVER", "ip", "10.0.0.2");
+  store_.writeText("server", "port", "70000");
+  store_.writeText("a/b", "c\\d", "inner");
+  store_.writeText("a", "b/c", "outer");
+  EXPECT_EQ(portalServer(store_).host, "10.0.0.2");
+  EXPECT_EQ(portalServer(store_).port, 22222);
+  EXPECT_EQ(store_.getText("A/B", "C\\D"), "inner");
+  EXPECT_EQ(store_.getText("a", "b"), "");
+  store_.deleteSection("a/b");
+  store_.deleteSection("");  // names nothing; must not empty the file
+  EXPECT_EQ(store_.getText("a/b", "c\\d"), "");
+  EXPECT_EQ(store_.getText("a", "b/c"), "outer");
+
+  QSettings raw(path_, QSettings::IniFormat);
+  EXPECT_EQ(raw.childGroups(), (QStringList{"Server", "a"}));
+  EXPECT_EQ(raw.value("Server/IP").toString(), "10.0.0.2");
+  raw.beginGroup("a");
+  EXPECT_TRUE(raw.childGroups().isEmpty());
+}
+
+TEST_F(AccountStoreTest, FileIsPrivateFromItsFirstWrite) {
+  const mode_t old_mask = ::umask(0);
+  accounts_.saveAccount(account("user1", "secret"));
+  EXPECT_EQ(modeOf(path_), 0600u);
+  // A file left readable by others is closed again, on opening and on writing.
+  ::chmod(QFile::encodeName(path_).constData(), 0644);
+  SettingsStore reopened(path_);
+  EXPECT_EQ(modeOf(path_), 0600u);
+  ::chmod(QFile::encodeName(path_).constData(), 0644);
+  reopened.writeInt("user", "Auto", 1);
+  EXPECT_EQ(modeOf(path_), 0600u);
+  ::umask(old_mask);
+}
 
 using zavel::testing::FakeServer;
 using Texts = std::vector<std::pair<const char*, std::string>>;
@@ -92,14 +256,19 @@ class LookupTest : public ::testing::Test {
     lookups_.setOctaServer({"127.0.0.1", 1});
   }
 
-  // Serves one reply to one lookup (on either server) and gives the request it sent.
-  ParamRecord exchange(const ParamRecord& answer, const std::function<void()>& lookup) {
-    FakeServer server;
-    server.answer(answer);
+  // Starts server as both the portal and the OCTA server, nothing told yet.
+  void serve(FakeServer& server) {
     lookups_.setPortalServer({"127.0.0.1", server.port()});
     lookups_.setOctaServer({"127.0.0.1", server.port()});
     server.start();
     prompter_.clear();
+  }
+
+  // Serves one reply to one lookup (on either server) and gives the request it sent.
+  ParamRecord exchange(const ParamRecord& answer, const std::function<void()>& lookup) {
+    FakeServer server;
+    server.answer(answer);
+    serve(server);
     lookup();
     EXPECT_TRUE(server.waitDone());
     const auto requests = server.requests();
@@ -232,7 +401,6 @@ TEST_F(LookupTest, TransportFailuresEndTheLookupWithinTheBound) {
   const std::vector<uint8_t> bad_header(16, 'X');
   const std::pair<const char*, std::function<void(FakeServer&)>> faults[] = {
       {"nothing listens", nullptr},
-      {"closed before the reply", [](FakeServer& s) { s.receive().close(); }},
       {"never answers", [](FakeServer& s) { s.receive().stall(20000).close(); }},
       {"not a record reply", [&](FakeServer& s) { s.receive().raw(bad_header); }},
   };
@@ -241,13 +409,11 @@ TEST_F(LookupTest, TransportFailuresEndTheLookupWithinTheBound) {
       SCOPED_TRACE(std::string(name) + ": " + what);
       FakeServer server;
       nowhere();
+      prompter_.clear();
       if (script) {
         script(server);
-        lookups_.setPortalServer({"127.0.0.1", server.port()});
-        lookups_.setOctaServer({"127.0.0.1", server.port()});
-        server.start();
+        serve(server);
       }
-      prompter_.clear();
       QElapsedTimer clock;
       clock.start();
       EXPECT_TRUE(fails());
@@ -273,9 +439,7 @@ TEST_F(LookupTest, TextOver511BytesIsNeverSent) {
     login_.userNo = user_no;
     FakeServer server;
     server.answer(reply("getdisklist", 0));
-    lookups_.setPortalServer({"127.0.0.1", server.port()});
-    server.start();
-    prompter_.clear();
+    serve(server);
     disk_list ? void(lookups_.diskList()) : void(lookups_.userByIdDomain());
     EXPECT_EQ(prompter_.texts(), disk_list && !sent
                                      ? QStringList{text::tr(text::kCommunicationError)}
@@ -299,8 +463,7 @@ TEST_F(LookupTest, ConnectLogAsksForTheLogServerUntilItHasOne) {
   found.setInt32("iserverport", log.port());
   FakeServer portal;
   portal.answer(reply("getlogserverinfo", 0, {{"sserverip", ""}})).accept().answer(found);
-  lookups_.setPortalServer({"127.0.0.1", portal.port()});
-  portal.start();
+  serve(portal);
 
   lookups_.insertConnectLog("0", "P", false, 1);  // no log host yet: nothing logged
   lookups_.insertConnectLog("0", "P", false, 2);

@@ -1,7 +1,8 @@
-// Download and upload batches against the demo devserver, with scripted conflict answers
-// and a scripted progress dialog: what the batch decides (questions and their memory, free
-// space, names left out, club keys, refresh, counting); the library's own transfer suites
-// check the bytes on the wire. The progress arithmetic and texts from tables.
+// The explorer against the demo devserver. Opening disks (the personal disk, a club the user
+// may write and the read-only club) and what may be done on them. Download and upload batches
+// with scripted conflict answers and a scripted progress dialog: what the batch decides
+// (questions and their memory, free space, names left out, club keys, refresh, counting); the
+// library's own transfer suites check the bytes on the wire. The progress texts from tables.
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
@@ -9,9 +10,14 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QMap>
+#include <QTemporaryDir>
 #include <deque>
 #include <map>
+#include <tuple>
 
+#include "app/explorer/document.h"
+#include "app/explorer/file_operations.h"
+#include "app/explorer/list_rows.h"
 #include "app/explorer/texts.h"
 #include "app/explorer/transfer_manager.h"
 #include "tests/app/support/app_test.h"
@@ -20,7 +26,184 @@
 namespace zavel::app {
 namespace {
 
+class DocumentTest : public testing::DemoExplorerTest {
+ protected:
+  QStringList names(const std::vector<ListRow>& rows) {
+    QStringList out;
+    for (const ListRow& r : rows)
+      out << r.cells[kColName] + "|" + r.cells[kColSize] + "|" + r.cells[kColIndex];
+    return out;
+  }
+
+  FileOperations operations_{explorer_, document_, prompter_};
+};
+
+TEST_F(DocumentTest, OpensEachKindOfDiskWithItsRightsAndListsIt) {
+  // The disk, whether it lists as a club, its session mode, its first row.
+  const std::tuple<QString, bool, int, QString> cases[] = {
+      {"My zavel", false, 1, "문서|폴더|"},
+      {"데모 클럽", true, 1, "공지|폴더|<3@>"},
+      {"사진 동호회", true, 3, "전시회|폴더|<12@>"},
+  };
+  for (const auto& [disk, club, mode, first_row] : cases) {
+    SCOPED_TRACE(disk.toStdString());
+    ASSERT_TRUE(document_.openDisk(disk)) << prompter_.texts().join("|").toStdString();
+    EXPECT_EQ(document_.clubListing(), club);
+    EXPECT_EQ(document_.sessionMode(), mode);
+    EXPECT_EQ(document_.currentDisk()->diskname, disk);
+    const auto rows = document_.listRemote(document_.basePath());
+    EXPECT_EQ(rows ? names(*rows).value(0) : "<failed>", first_row);
+  }
+  // A club folder listed by its key; the open sessions are taken again, not made anew.
+  ASSERT_TRUE(document_.openDisk("데모 클럽"));
+  const auto inside = document_.listRemote("<4@>");
+  EXPECT_FALSE(!inside || inside->empty() || names(*inside).join("").contains('/'));
+  EXPECT_TRUE(prompter_.texts().isEmpty());
+
+  EXPECT_TRUE(document_.closeDisk(""));  // the listing session's disk
+  explorer_.showDisks();
+  prompter_.answer({false, true, true});
+  EXPECT_FALSE(explorer_.disconnect({0}));  // Cancel
+  EXPECT_FALSE(explorer_.disconnect({0, 1}));
+  EXPECT_EQ(prompter_.texts().last(), text::tr(text::kSelectOneToDisconnect));
+  EXPECT_TRUE(explorer_.disconnect({0}));
+  EXPECT_EQ(explorer_.remote().cell(0, kColSize), text::tr(text::kDisconnected));
+  prompter_.clear();
+  EXPECT_EQ(document_.listing(), nullptr);
+  EXPECT_FALSE(document_.closeDisk("데모 클럽"));
+  EXPECT_FALSE(document_.closeDisk("My zavel"));
+}
+
+TEST_F(DocumentTest, FailuresAreToldOnce) {
+  explorer_.showDisks();
+  EXPECT_FALSE(explorer_.connectSelected({0, 1}));
+  EXPECT_EQ(prompter_.texts(), QStringList{text::tr(text::kSelectOneClub)});
+  EXPECT_EQ(document_.listing(), nullptr);
+  prompter_.clear();
+
+  // No file server where the portal says: the library's own reason is shown.
+  document_.setFileServerPort(1);
+  EXPECT_FALSE(document_.openDisk("My zavel"));
+  ASSERT_EQ(prompter_.texts().size(), 1);
+  EXPECT_FALSE(prompter_.texts()[0].isEmpty());
+  prompter_.clear();
+  document_.setFileServerPort(demo_.server().filePort());
+
+  EXPECT_FALSE(document_.openDisk("없는 디스크"));
+  ASSERT_TRUE(document_.openDisk("My zavel"));
+  EXPECT_FALSE(document_.listRemote("/demo/없는 폴더").has_value());
+  ASSERT_EQ(prompter_.texts().size(), 1);
+  EXPECT_TRUE(prompter_.texts()[0].endsWith(")")) << prompter_.texts()[0].toStdString();
+
+  // The club server is gone: the rights cannot be read.
+  prompter_.clear();
+  document_.setOctaServer({"127.0.0.1", 1});
+  lookups_.setOctaServer({"127.0.0.1", 1});
+  EXPECT_FALSE(document_.openDisk("데모 클럽"));
+  EXPECT_EQ(prompter_.texts(), QStringList{text::tr(text::kNoDiskRights)});
+}
+
 using List = ExplorerLogic::List;
+
+TEST_F(DocumentTest, RenameRefusesBadNamesAndTakenOnesAndNewFoldersTakeTheNextNumber) {
+  QDir(device_.path()).mkdir("사진");
+  for (const char* name : {"a.txt", "b.txt"}) testing::writeFile(device_.filePath(name), "");
+  explorer_.fillLocal("");
+  const int a = rowOf(List::kLocal, "a.txt");
+  // The new name, whether it is taken, what is shown.
+  const QString invalid = text::tr(text::kInvalidName);
+  // clang-format off
+  const std::tuple<QString, bool, QString> cases[] = {
+      {"what?.txt", false, invalid}, {"a|b", false, invalid}, {"..", false, invalid},
+      {"x/y", false, invalid},       {"b.txt", false, text::tr(text::kFileExists)},
+      {"c.txt", true, ""},
+  };
+  // clang-format on
+  for (const auto& [to, ok, shown] : cases) {
+    SCOPED_TRACE(to.toStdString());
+    prompter_.clear();
+    EXPECT_EQ(operations_.rename(List::kLocal, a, to), ok);
+    EXPECT_EQ(prompter_.texts(), shown.isEmpty() ? QStringList() : QStringList{shown});
+  }
+  EXPECT_TRUE(QFile::exists(device_.filePath("c.txt")));
+  EXPECT_TRUE(QFile::exists(device_.filePath("b.txt")));  // never replaced
+
+  // Remote: a taken name is refused with the folder text for a folder row.
+  ASSERT_TRUE(connectDisk(0));
+  const int docs = rowOf(List::kRemote, "문서");
+  prompter_.clear();
+  EXPECT_FALSE(operations_.rename(List::kRemote, docs, "사진"));
+  EXPECT_EQ(prompter_.texts(), QStringList{text::tr(text::kFolderExists)});
+  EXPECT_TRUE(operations_.rename(List::kRemote, docs, "서류"));
+  explorer_.refresh(List::kRemote);
+  EXPECT_TRUE(rowNames(List::kRemote).contains("서류"));
+
+  // New folders take the next free number on both sides.
+  prompter_.clear();
+  for (List list : {List::kRemote, List::kLocal}) {
+    SCOPED_TRACE(list == List::kRemote ? "remote" : "local");
+    explorer_.refresh(list);
+    QStringList made;
+    for (int i = 0; i < 3; ++i) {
+      const int row = operations_.newFolder(list);
+      ASSERT_GE(row, 0) << prompter_.texts().join("|").toStdString();
+      made << (list == List::kRemote ? explorer_.remote() : explorer_.local()).cell(row, kColName);
+    }
+    EXPECT_EQ(made, (QStringList{"새 폴더", "새 폴더 (1)", "새 폴더 (2)"}));
+  }
+  EXPECT_TRUE(QDir(device_.filePath("새 폴더 (2)")).exists());
+  EXPECT_TRUE(prompter_.texts().isEmpty());
+}
+
+TEST_F(DocumentTest, DeleteAsksThenRemovesTreesWithoutFollowingLinks) {
+  QTemporaryDir outside;
+  testing::writeFile(outside.filePath("keep.txt"), "");
+  testing::writeFile(device_.filePath("tree/inner/deeper/f"), "");
+  QFile::link(outside.path(), device_.filePath("tree/link"));
+  explorer_.fillLocal("");
+  prompter_.answer({false, true});
+  for (const bool gone : {false, true}) {  // Cancel: nothing goes
+    operations_.remove(List::kLocal, {0});
+    EXPECT_NE(QDir(device_.filePath("tree")).exists(), gone);
+  }
+  EXPECT_TRUE(QFile::exists(outside.filePath("keep.txt")));
+  EXPECT_EQ(prompter_.texts(),
+            (QStringList{text::tr(text::kDeleteFolder), text::tr(text::kDeleteFolder)}));
+
+  // The read-only club allows neither; the personal disk deletes a folder with its files.
+  ASSERT_TRUE(connectDisk(2));
+  EXPECT_FALSE(operations_.canCreate(List::kRemote));
+  EXPECT_FALSE(operations_.canChange(List::kRemote));
+  EXPECT_EQ(operations_.newFolder(List::kRemote), -1);
+  ASSERT_TRUE(connectDisk(0));
+  prompter_.clear();
+  operations_.remove(List::kRemote, {0, rowOf(List::kRemote, "음악")});
+  EXPECT_EQ(prompter_.texts(), QStringList{text::tr(text::kDeleteAll)});
+  EXPECT_FALSE(rowNames(List::kRemote).contains("음악") ||
+               rowNames(List::kRemote).contains("문서"));
+}
+
+TEST_F(DocumentTest, HostileRemoteNamesAreShownButNeverUsedAsPaths) {
+  ASSERT_TRUE(connectDisk(0));
+  const int before = explorer_.remoteLevels().count();
+  std::vector<ListRow> rows;
+  for (const QString& name :
+       {QString(".."), QString("문서/../.."), QString("a\\b"), QString("x\x01")})
+    rows.push_back(remoteRow({"/demo/" + name, true, 0, "", "", std::nullopt}, "/demo"));
+  explorer_.remote().setRows(rows);
+  for (int row = 0; row < 4; ++row) {
+    SCOPED_TRACE(row);
+    EXPECT_EQ(explorer_.openRow(List::kRemote, row), std::nullopt);
+    EXPECT_EQ(explorer_.remoteLevels().count(), before);
+    EXPECT_FALSE(operations_.rename(List::kRemote, row, "new"));
+  }
+  prompter_.answer({true});
+  operations_.remove(List::kRemote, {0, 1, 2, 3});  // refreshes the list
+  // Nothing on the disk went: its root still lists everything.
+  EXPECT_EQ(rowNames(List::kRemote),
+            (QStringList{"문서", "빈 폴더", "사진", "음악", "읽어 주세요.txt"}));
+}
+
 using Question = TransferUi::Question;
 using Answer = TransferUi::Answer;
 using testing::contentOf;
@@ -56,9 +239,6 @@ class ScriptedUi : public TransferUi {
   void closeProgress() override { ++closed; }
   void letEventsThrough() override {
     if (onReport) onReport(*state);
-  }
-  long count(Question q) const {
-    return std::count_if(asked.begin(), asked.end(), [q](const auto& a) { return a.first == q; });
   }
 
   std::map<Question, std::deque<Choice>> answers;
@@ -108,15 +288,13 @@ class TransferTest : public testing::DemoExplorerTest {
   }
   QString device(const QString& rel = "") const { return device_.path() + "/" + rel; }
   QList<int> rows(List list, const QStringList& names) {
+    if (list == List::kLocal) explorer_.fillLocal("");
     QList<int> out;
     for (const QString& n : names) out << rowOf(list, n);
     return out;
   }
   void download(const QStringList& names) { transfers_.download(rows(List::kRemote, names)); }
-  void upload(const QStringList& names) {
-    explorer_.fillLocal("");
-    transfers_.upload(rows(List::kLocal, names));
-  }
+  void upload(const QStringList& names) { transfers_.upload(rows(List::kLocal, names)); }
   // The one text told, which must hold `part`.
   void expectToldOnce(const QString& part) {
     ASSERT_EQ(prompter_.texts().size(), 1);
@@ -129,7 +307,7 @@ class TransferTest : public testing::DemoExplorerTest {
   TransferManager transfers_{explorer_, document_, prompter_, ui_, space_};
 };
 
-TEST_F(TransferTest, FolderTreesComeDownWholeAndTheListIsRefreshed) {
+TEST_F(TransferTest, FolderTreesAndSingleItemsComeDownWholeAndTheListIsRefreshed) {
   open(0);
   download({"사진", "문서", "빈 폴더"});
   EXPECT_EQ(prompter_.texts(), QStringList());
@@ -144,11 +322,8 @@ TEST_F(TransferTest, FolderTreesComeDownWholeAndTheListIsRefreshed) {
   EXPECT_EQ(transfers_.downloadFolder(), "\\");  // the root, as the settings write it
   EXPECT_EQ(rowNames(List::kLocal), (QStringList{"문서", "빈 폴더", "사진"}));
   // Trees going up: the club-disk and the left-out-names tests below.
-}
 
-TEST_F(TransferTest, OneItemBatchesCompleteEvenWithoutBytes) {
-  open(0);
-  // The folder entered first ("" for the root), the item.
+  // One-item batches complete even without bytes: the folder entered first ("" for the root).
   const std::pair<QString, QString> cases[] = {{"", "빈 폴더"}, {"문서", "empty.txt"}};
   for (const auto& [folder, name] : cases) {
     SCOPED_TRACE(name.toStdString());
@@ -172,9 +347,8 @@ TEST_F(TransferTest, ExistingTargetsAskTheRightQuestionAndApplyToAllCoversOnlyIt
   ui_.answers[Question::kOverwrite] = {{Answer::kOverwrite, true}};
   ui_.answers[Question::kResume] = {{Answer::kResume, false}};
   download({"문서"});
-  EXPECT_EQ(ui_.asked.size(), 2u);
-  EXPECT_EQ(ui_.count(Question::kOverwrite), 1);
-  EXPECT_EQ(ui_.count(Question::kResume), 1);
+  ASSERT_EQ(ui_.asked.size(), 2u);
+  EXPECT_NE(ui_.asked[0].first, ui_.asked[1].first);  // one of each kind
   for (const auto& [question, text] : ui_.asked) {
     EXPECT_TRUE(text.startsWith("\n\"") && text.endsWith("?\"")) << text.toStdString();
     EXPECT_FALSE(text.contains('/') || text.contains('\\')) << text.toStdString();
@@ -193,8 +367,25 @@ TEST_F(TransferTest, ExistingTargetsAskTheRightQuestionAndApplyToAllCoversOnlyIt
   EXPECT_TRUE(ui_.state->complete());
 }
 
-TEST_F(TransferTest, CancelMidFileAsksClosesAndKeepsThePart) {
+TEST_F(TransferTest, TooLittleRoomStopsBeforeAnythingMovesAndCancelKeepsThePart) {
   open(0);
+  // Free bytes on the device, what is told (the question answered Cancel).
+  const std::pair<uint64_t, const char*> cases[] = {
+      {0, text::kNoRoom}, {1024, text::kNoRoom}, {1025, text::kNoRoomContinue}};
+  for (const auto& [free, told] : cases) {
+    SCOPED_TRACE(told);
+    prompter_.clear();
+    if (told == text::kNoRoomContinue) prompter_.answer({false});
+    space_.bytes = free;
+    download({"음악"});
+    EXPECT_EQ(prompter_.texts(), QStringList{text::tr(told)});
+    EXPECT_FALSE(QFileInfo::exists(device("음악")));
+    EXPECT_EQ(ui_.opened, 0);
+  }
+
+  // With room, a cancel mid-file asks, closes the dialog and keeps the part.
+  space_.bytes.reset();
+  prompter_.clear();
   prompter_.answer({true});
   ui_.onReport = [this](const ProgressState& s) {
     if (s.done() > 0 && !s.cancelled()) ui_.cancel();
@@ -207,33 +398,15 @@ TEST_F(TransferTest, CancelMidFileAsksClosesAndKeepsThePart) {
   const qint64 part = QFileInfo(device(song)).size();
   EXPECT_GT(part, 0);
   EXPECT_LT(part, QFileInfo(disk(song)).size());
-}
-
-TEST_F(TransferTest, TooLittleRoomStopsBeforeAnythingMoves) {
-  open(0);
-  // Free bytes on the device, what is told (the last answered Cancel).
-  const std::pair<uint64_t, const char*> cases[] = {
-      {0, text::kNoRoom}, {1024, text::kNoRoom}, {1025, text::kNoRoomContinue}};
-  for (const auto& [free, told] : cases) {
-    SCOPED_TRACE(told);
-    prompter_.clear();
-    prompter_.answer({false});
-    space_.bytes = free;
-    download({"음악"});
-    EXPECT_EQ(prompter_.texts(), QStringList{text::tr(told)});
-    EXPECT_FALSE(QFileInfo::exists(device("음악")));
-    EXPECT_EQ(ui_.opened, 0);
-  }
 
   // A disk with no free block: the no-space form, and nothing sent.
-  space_.bytes.reset();
   QFile filler(disk("filler.bin"));
   ASSERT_TRUE(filler.open(QIODevice::WriteOnly) && filler.resize(qint64(2) << 30));
   writeFile(device("up.txt"), "up");
   upload({"up.txt"});
   EXPECT_EQ(ui_.no_space, QStringList{text::tr(text::kDiskFull)});
   EXPECT_FALSE(QFileInfo::exists(disk("up.txt")));
-  EXPECT_EQ(ui_.opened, 0);
+  EXPECT_EQ(ui_.opened, 1);  // only by the download
 }
 
 TEST_F(TransferTest, ClubDisksDownloadByKeyAndUploadIntoKeyedFolders) {
