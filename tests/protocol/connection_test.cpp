@@ -11,6 +11,7 @@
 namespace zavel {
 namespace {
 
+using testing::entryTexts;
 using testing::FakeServer;
 using testing::framedBytes;
 using testing::headerBytes;
@@ -84,17 +85,6 @@ TEST(Connection, ReceiveFailuresCloseTheStream) {
   }
 }
 
-// Every entry as "name=text", space-separated.
-std::string texts(const ParamRecord& r) {
-  std::string out;
-  for (const auto& [name, value] : r.entries()) {
-    const char* text = nullptr;
-    r.getString(name.c_str(), &text);
-    out += (out.empty() ? "" : " ") + name + "=" + text;
-  }
-  return out;
-}
-
 TEST(Connection, RecordsGoBothWaysAndBodiesThatDoNotParseAreStillConsumed) {
   ParamRecord reply = okReply();
   reply.setString("path", "/home/u");
@@ -123,15 +113,15 @@ TEST(Connection, RecordsGoBothWaysAndBodiesThatDoNotParseAreStillConsumed) {
     ParamRecord got;
     got.setInt32("kept", 1);
     EXPECT_EQ(conn.receiveRecord(got, c.timeout), static_cast<int64_t>(c.bytes.size()));
-    EXPECT_EQ(texts(got), c.held);
+    EXPECT_EQ(entryTexts(got), c.held);
     EXPECT_TRUE(conn.connected());
     ASSERT_GT(conn.sendRecord(request("y"), c.timeout), 0);
     ASSERT_GT(conn.receiveRecord(got, c.timeout), 0);
-    EXPECT_EQ(texts(got), "error= errstr=fine");
+    EXPECT_EQ(entryTexts(got), "error= errstr=fine");
     ASSERT_TRUE(server.waitDone());
     const auto seen = server.requests();
     ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(texts(seen[0].record), "_cmd=x");
+    EXPECT_EQ(entryTexts(seen[0].record), "_cmd=x");
     EXPECT_TRUE(seen[0].record.scrambled());
   }
 }

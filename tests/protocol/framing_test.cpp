@@ -15,6 +15,7 @@ namespace zavel {
 namespace {
 
 using namespace std::literals;
+using testing::entryTexts;
 using testing::headerBytes;
 using Bytes = std::vector<uint8_t>;
 
@@ -156,17 +157,6 @@ TEST(Framing, EmptyBodyYieldsEmptyRecordAndSixteen) {
   EXPECT_FALSE(parseTextBody(r, nullptr, 0));
 }
 
-// Every entry as "name=text", space-separated.
-std::string pairsOf(const ParamRecord& r) {
-  std::string out;
-  for (const auto& [name, value] : r.entries()) {
-    const char* text = nullptr;
-    r.getString(name.c_str(), &text);
-    out += (out.empty() ? "" : " ") + name + "=" + text;
-  }
-  return out;
-}
-
 TEST(Framing, TextBodiesDecodeTheirTerminatedPairsPlainOrScrambled) {
   const struct {
     std::string_view body;
@@ -194,7 +184,7 @@ TEST(Framing, TextBodiesDecodeTheirTerminatedPairsPlainOrScrambled) {
       ParamRecord r;
       EXPECT_EQ(decodeMessage(r, m.data(), m.size()),
                 c.ok ? static_cast<int64_t>(m.size()) : int64_t{kFrameBadBody});
-      EXPECT_EQ(pairsOf(r), c.pairs);
+      EXPECT_EQ(entryTexts(r), c.pairs);
     }
   }
 }
@@ -238,7 +228,7 @@ TEST(Framing, UntypedBodyStoresRawBytesAndZeroLengthStringIsSkipped) {
   ParamRecord r;
   ASSERT_GT(decodeMessage(r, m.data(), m.size()), 0);
   EXPECT_EQ(r.bodyFormat(), kBodyUntyped);
-  EXPECT_EQ(pairsOf(r), "a=xyz");
+  EXPECT_EQ(entryTexts(r), "a=xyz");
 
   m = message(headerBytes(3, 0, 13, true), {0, 1, 's', 30, 0, 0, 0, 0, 0, 1, 't', 20, 1});
   ASSERT_GT(decodeMessage(r, m.data(), m.size()), 0);

@@ -161,6 +161,16 @@ std::vector<uint8_t> framedBytes(const ParamRecord& record) {
   return bytes;
 }
 
+std::string entryTexts(const ParamRecord& record) {
+  std::string out;
+  for (const auto& [name, value] : record.entries()) {
+    const char* text = nullptr;
+    record.getString(name.c_str(), &text);
+    out += (out.empty() ? "" : " ") + name + "=" + text;
+  }
+  return out;
+}
+
 std::vector<uint8_t> headerBytes(uint16_t format, uint32_t flags, uint32_t body_length, bool big) {
   std::vector<uint8_t> h(kHeaderSize, 0);
   auto put = [&](size_t at, uint64_t v, size_t n) {

@@ -79,6 +79,8 @@ ParamRecord okReply(int32_t error = 0, const char* text = "");
 
 // A record framed as it travels, for scripts that send it among other bytes (raw()).
 std::vector<uint8_t> framedBytes(const ParamRecord& record);
+// Every entry of a record as "name=text" (empty for values that are not text), space-separated.
+std::string entryTexts(const ParamRecord& record);
 // A message header written by hand in either byte order, with a correct checksum.
 std::vector<uint8_t> headerBytes(uint16_t format, uint32_t flags, uint32_t body_length, bool big);
 
