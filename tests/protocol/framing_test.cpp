@@ -155,6 +155,9 @@ TEST(Framing, EmptyBodyYieldsEmptyRecordAndSixteen) {
   // The parsers themselves: an empty binary body is fine, a text body needs its NUL.
   EXPECT_TRUE(parseBinaryBody(r, nullptr, 0));
   EXPECT_FALSE(parseTextBody(r, nullptr, 0));
+  // A name longer than what is left of the body is not read from the bytes beyond it.
+  const Bytes beyond = {0, 9, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 20, 9};
+  EXPECT_FALSE(parseBinaryBody(r, beyond.data(), 4));
 }
 
 TEST(Framing, TextBodiesDecodeTheirTerminatedPairsPlainOrScrambled) {

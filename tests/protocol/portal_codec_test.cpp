@@ -38,6 +38,7 @@ TEST(FormMap, EscapesSeparatorsAndFoldsKeys) {
       {"k=a=b", "k=a=b"},
       {"k=1&k=2", "k=2"},
       {"k=line%0Aend", "k=line\nend"},
+      {"k=a%20b%30", "k=a b0"},  // a second digit of 0
       {"", ""},
       {"=v&&", ""},  // tokens with an empty key are dropped
   };
@@ -105,6 +106,7 @@ TEST(ValueMap, LengthsThatDoNotFitFailTheDecode) {
       with(6, 200),  // key length past the end
       with(14, 99),  // data length past the end
       with(3, 0xFF),
+      {0, 0, 0, 9, 0, 0, 1, 'a', 0, 1, 0, 0, 0},  // the only entry lacks its last length byte
   };
   for (size_t i = 0; i < bad.size(); ++i) {
     SCOPED_TRACE(i);
@@ -217,6 +219,11 @@ TEST(PortalMessage, FrameCheckFindsWholeMessagesAndRefusesBrokenOnes) {
   EXPECT_EQ(length, first) << "two messages in one buffer: the first alone";
   ASSERT_EQ(checkFrame(stream.data() + first, second.size(), &length), FrameStatus::kComplete);
   EXPECT_EQ(length, second.size());
+  // A message with a body is whole only with its last byte.
+  FormMap body;
+  body.set("k", "v");
+  const std::vector<uint8_t> full = PortalMessage::build(h2, body).bytes();
+  EXPECT_EQ(checkFrame(full.data(), full.size() - 1, &length), FrameStatus::kIncomplete);
 
   auto frame = [](uint32_t header, uint32_t body) {
     std::vector<uint8_t> f = {0x01, 0x31, 0x30, 0xF2, 0, 0, 0, 0};
