@@ -62,7 +62,7 @@ bool ShellLogic::logoutAsOther() {
 }
 
 bool ShellLogic::confirmExit() {
-  return prompter_.confirm(text::tr(text::kExitQuestion), PromptIcon::kQuestion);
+  return prompter_.confirm(text::tr(text::kQuitQuestion), PromptIcon::kQuestion);
 }
 
 std::optional<QString> ShellLogic::capacityText() const {

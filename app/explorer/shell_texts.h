@@ -34,8 +34,6 @@ inline constexpr const char* kTrayTip = QT_TRANSLATE_NOOP("zavel", "ZAVEL");
 inline constexpr const char* kLogoutQuestion = QT_TRANSLATE_NOOP("zavel", "로그아웃 하시겠습니까?");
 inline constexpr const char* kLogoutAsOtherQuestion =
     QT_TRANSLATE_NOOP("zavel", "로그아웃 후에 다른 이름으로 로그인 하시겠습니까?");
-inline constexpr const char* kExitQuestion =
-    QT_TRANSLATE_NOOP("zavel", "ZAVEL 탐색기를 종료 하시겠습니까?");
 // Disk name, total, used, free.
 inline constexpr const char* kCapacity =
     QT_TRANSLATE_NOOP("zavel", "%1\n총용량: %2\n사용량: %3\n남은 용량:%4");

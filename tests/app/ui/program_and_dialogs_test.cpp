@@ -318,7 +318,7 @@ TEST_F(ShellTest, DisconnectCommandShowsTheDiskListAndExitAsksFirst) {
   frame_.show();
   frame_.runCommand(kCmdExit);  // Cancel
   EXPECT_TRUE(frame_.isVisible());
-  EXPECT_EQ(prompter_.texts().last(), text::tr(text::kExitQuestion));
+  EXPECT_EQ(prompter_.texts().last(), text::tr(text::kQuitQuestion));
   // The update notice closes the window without asking.
   frame_.updateAvailable();
   EXPECT_FALSE(frame_.isVisible());
