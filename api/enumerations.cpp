@@ -4,8 +4,8 @@
 #include <new>
 #include <string>
 
-#include "api/error_state.h"
 #include "api/session_registry.h"
+#include "session/error_state.h"
 
 namespace zavel {
 

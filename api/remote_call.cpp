@@ -4,8 +4,8 @@
 #include <cstring>
 #include <limits>
 
-#include "api/error_state.h"
 #include "api/session_registry.h"
+#include "session/error_state.h"
 
 namespace zavel {
 

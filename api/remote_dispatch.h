@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "api/error_state.h"
 #include "api/remote_call.h"
 #include "api/remote_handles.h"
+#include "session/error_state.h"
 
 namespace zavel {
 

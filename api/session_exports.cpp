@@ -5,10 +5,10 @@
 #include <new>
 #include <string>
 
-#include "api/error_state.h"
 #include "api/session_registry.h"
 #include "club/club_transfer.h"
 #include "club/octa_session.h"
+#include "session/error_state.h"
 #include "session/standard_session.h"
 #include "zavelsdk.h"
 

@@ -51,6 +51,7 @@ class YesPrompter : public zavel::app::Prompter {
     std::fprintf(stderr, "program bench: message: %s\n", qPrintable(text));
   }
   bool confirm(const QString&, zavel::app::PromptIcon) override { return true; }
+  bool askYesNo(const QString&, zavel::app::PromptIcon) override { return true; }
   void informTitled(const QString&, const QString& text, zavel::app::PromptIcon icon) override {
     inform(text, icon);
   }

@@ -10,6 +10,7 @@
 #include "club/octa_session.h"
 #include "platform/window.h"
 #include "protocol/error_numbers.h"
+#include "session/error_state.h"
 #include "session/server_copy.h"
 #include "session/standard_session.h"
 
@@ -33,10 +34,10 @@ constexpr int32_t kCopyToServer = 2;
 // reason an operation gives.
 class KeptErrorState {
  public:
-  KeptErrorState() : number_(zavel_GetLastError()), text_(zavel_GetLastErrStr()) {}
+  KeptErrorState() : number_(lastError()), text_(lastErrorText()) {}
   ~KeptErrorState() {
-    zavel_SetLastError(number_);
-    zavel_SetLastErrStr(text_.c_str());
+    setLastError(number_);
+    setLastErrorText(text_.c_str());
   }
   KeptErrorState(const KeptErrorState&) = delete;
   KeptErrorState& operator=(const KeptErrorState&) = delete;
@@ -61,7 +62,7 @@ class Restore {
 };
 
 void setError(int32_t number) {
-  zavel_SetLastError(number);
+  setLastError(number);
 }
 
 }  // namespace
@@ -100,8 +101,8 @@ void ClubUploadHooks::finished(uint64_t position, int32_t /*status*/) {
   end_reported_ =
       list_.cmdUploadEnd(file_index_, static_cast<int64_t>(position), checksum_.c_str());
   if (!end_reported_) {
-    end_error_ = zavel_GetLastError();
-    end_error_text_ = zavel_GetLastErrStr();
+    end_error_ = lastError();
+    end_error_text_ = lastErrorText();
   }
 }
 
@@ -223,7 +224,7 @@ bool OctaSession::prepareUpload(std::string* remote_path, const TransferSpec& sp
   if (ticket.jpathidx != -1) {
     // The file's storage folder is new: it has to exist on the file server first.
     const std::unique_ptr<StandardSession> files = openFileServer(ticket.seip, kClubStorageAccount);
-    if (!files || (!files->makeFolder(ticket.sdir.c_str()) && zavel_GetLastError() != kErrExists))
+    if (!files || (!files->makeFolder(ticket.sdir.c_str()) && lastError() != kErrExists))
       return fail(kErrClubStorageFolder);
     cmdUploadMkdirEnd(ticket.jpathidx);
   }
@@ -268,8 +269,8 @@ bool OctaSession::upload(TransferSpec* spec, int32_t* cancel) {
   if (!hooks.settled()) hooks.requestFailed(*spec);
   // Bytes the list server does not know of are no finished upload.
   if (uploaded && !hooks.endReported()) {
-    zavel_SetLastError(hooks.endError());
-    zavel_SetLastErrStr(hooks.endErrorText().c_str());
+    setLastError(hooks.endError());
+    setLastErrorText(hooks.endErrorText().c_str());
     return false;
   }
   return uploaded;

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "protocol/connection.h"
+#include "session/error_state.h"
 
 namespace zavel {
 
@@ -15,8 +16,8 @@ namespace {
 constexpr auto kRetryPause = std::chrono::milliseconds(1000);
 
 void setError(int32_t number, const char* text) {
-  zavel_SetLastError(number);
-  zavel_SetLastErrStr(text);
+  setLastError(number);
+  setLastErrorText(text);
 }
 
 // Absent numbers read as 0 and absent texts as "". Every "j" field goes through the 64-bit

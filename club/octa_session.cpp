@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "club/octa_paths.h"
+#include "session/error_state.h"
 #include "session/standard_session.h"
 
 namespace zavel {
@@ -23,7 +24,7 @@ constexpr int32_t kInfoFiles = 1;
 constexpr int32_t kInfoFolders = 2;
 
 void setError(int32_t number) {
-  zavel_SetLastError(number);
+  setLastError(number);
 }
 
 // Low 32 bits of a count that cannot be negative, held at the largest value when it does
@@ -344,14 +345,14 @@ bool OctaSession::listFolder(int64_t folder, const std::string& base, uint32_t m
     if (is_folder && left != 0) {
       if (depth + 1 >= kMaxListingDepth) {
         setError(kErrWrongPacket);
-        zavel_SetLastErrStr(kListReceiveText);
+        setLastErrorText(kListReceiveText);
         return false;
       }
       if (!listFolder(e.jidx, path, mask, left, depth + 1, items)) return false;
     }
     if (items.size() >= kMaxClubListingEntries) {
       setError(kErrWrongPacket);
-      zavel_SetLastErrStr(kListReceiveText);
+      setLastErrorText(kListReceiveText);
       return false;
     }
     FileInfoItem item = itemOf(e, is_folder, path, mask);

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "protocol/error_numbers.h"
+#include "session/error_state.h"
 #include "session/transfer.h"
 
 namespace zavel {
@@ -35,7 +36,7 @@ void setClubDestinationMaker(PreparedDestinationMaker maker) {
 bool copyToServer(StandardSession& session, CopyTarget* target, TransferSpec* spec,
                   int32_t* cancel) {
   if (target == nullptr || spec == nullptr || spec->end < spec->start) {
-    zavel_SetLastError(kErrWrongParameter);
+    setLastError(kErrWrongParameter);
     return false;
   }
   std::unique_ptr<PreparedDestination> club;
@@ -43,7 +44,7 @@ bool copyToServer(StandardSession& session, CopyTarget* target, TransferSpec* sp
   if (spec->destinationKind != nullptr && *spec->destinationKind == kDestinationClubDisk) {
     const PreparedDestinationMaker maker = g_club_destination.load();
     if (maker == nullptr) {
-      zavel_SetLastError(kErrNotAllowed);
+      setLastError(kErrNotAllowed);
       return false;
     }
     club = maker(*target, *spec, session.timeout());
@@ -114,7 +115,7 @@ bool copyToServer(StandardSession& session, CopyTarget* target, TransferSpec* sp
     if (status != 0 || cancelled) connection.close();
   }
   if (notifying) club->end(static_cast<int64_t>(position));
-  zavel_SetLastError(status);
+  setLastError(status);
   return status == 0;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "protocol/error_numbers.h"
+#include "session/error_state.h"
 #include "session/server_copy.h"
 #include "session/transfer.h"
 
@@ -16,8 +17,8 @@ namespace {
 // A reply error that says the real number is in "errno".
 
 void setError(int32_t number, const char* text) {
-  zavel_SetLastError(number);
-  zavel_SetLastErrStr(text);
+  setLastError(number);
+  setLastErrorText(text);
 }
 
 std::string textOf(const ParamRecord& record, const char* name) {
@@ -240,12 +241,12 @@ bool StandardSession::remoteCommand(const char* command, std::string& result) {
 }
 
 bool StandardSession::setFileExpireTime(const char*, const char*) {
-  zavel_SetLastError(kErrNotAllowed);
+  setLastError(kErrNotAllowed);
   return false;
 }
 
 bool StandardSession::setFileDescription(const char*, const char*) {
-  zavel_SetLastError(kErrNotAllowed);
+  setLastError(kErrNotAllowed);
   return false;
 }
 
@@ -259,7 +260,7 @@ bool StandardSession::getFileInfo(const char* path, int32_t info_type, int32_t l
   int32_t count = 0;
   reply_.getInt32("num", &count);
   if (count > kMaxListingEntries) {
-    zavel_SetLastError(kErrWrongPacket);
+    setLastError(kErrWrongPacket);
     return false;
   }
   items.resize(static_cast<size_t>(std::max(count, 0)));

@@ -13,6 +13,7 @@
 
 #include "platform/window.h"
 #include "protocol/error_numbers.h"
+#include "session/error_state.h"
 #include "session/local_file.h"
 
 namespace zavel {
@@ -99,7 +100,7 @@ bool downloadRange(StandardSession& session, TransferSpec* spec, int32_t* cancel
   ProgressReporter progress(session, spec, ZAVEL_DIRECTION_DOWNLOAD,
                             spec != nullptr ? spec->userValue : nullptr);
   if (!specUsable(spec, spec != nullptr ? spec->destination : nullptr)) {
-    zavel_SetLastError(kErrWrongParameter);
+    setLastError(kErrWrongParameter);
     return false;
   }
   LocalFile file;
@@ -107,7 +108,7 @@ bool downloadRange(StandardSession& session, TransferSpec* spec, int32_t* cancel
       !file.open(spec->destination,
                  spec->truncate != 0 ? LocalFile::Mode::kWriteTruncate : LocalFile::Mode::kWrite,
                  spec->start)) {
-    zavel_SetLastError(kErrLocalFile);
+    setLastError(kErrLocalFile);
     return false;
   }
   std::vector<uint8_t> buffer(kTransferStep);
@@ -172,7 +173,7 @@ bool downloadRange(StandardSession& session, TransferSpec* spec, int32_t* cancel
     }
   }
   file.close();
-  zavel_SetLastError(status);
+  setLastError(status);
   return status == 0;
 }
 
@@ -183,12 +184,12 @@ bool uploadRange(StandardSession& session, TransferSpec* spec, int32_t* cancel,
   // Without a source nothing could ever fill the range.
   if (!specUsable(spec, spec != nullptr ? spec->source : nullptr) ||
       (spec->source == nullptr && spec->dataCallback == nullptr && spec->end > spec->start)) {
-    zavel_SetLastError(kErrWrongParameter);
+    setLastError(kErrWrongParameter);
     return false;
   }
   LocalFile file;
   if (spec->source != nullptr && !file.open(spec->source, LocalFile::Mode::kRead, spec->start)) {
-    zavel_SetLastError(kErrLocalFile);
+    setLastError(kErrLocalFile);
     return false;
   }
   std::vector<uint8_t> buffer(kTransferStep);
@@ -278,7 +279,7 @@ bool uploadRange(StandardSession& session, TransferSpec* spec, int32_t* cancel,
   }
   if (hooks != nullptr) hooks->finished(position, status);
   file.close();
-  zavel_SetLastError(status);
+  setLastError(status);
   return status == 0;
 }
 

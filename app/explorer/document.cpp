@@ -87,7 +87,7 @@ bool Document::connect(DiskEntry& disk) {
   if (disk.diskname == QLatin1String(kOwnDiskName) && login_.diskCount() < 2) {
     DiskSpaceInfo space{};
     if (zavel_GetDiskSpace(&space, session) && space.total < 5 &&
-        !prompter_.confirm(text::tr(text::kZeroCapacity), PromptIcon::kQuestion)) {
+        !prompter_.askYesNo(text::tr(text::kZeroCapacity), PromptIcon::kQuestion)) {
       zavel_DestroySession(session);
       return false;
     }
@@ -106,6 +106,7 @@ bool Document::closeDisk(const QString& diskname) {
   if (disk->session == listing_) {
     listing_ = nullptr;
     current_ = -1;
+    mode_ = kNoRights;
   }
   zavel_DestroySession(disk->session);
   disk->session = nullptr;
@@ -119,6 +120,7 @@ void Document::closeAll() {
   }
   listing_ = nullptr;
   current_ = -1;
+  mode_ = kNoRights;
 }
 
 std::optional<std::vector<ListRow>> Document::listRemote(const QString& pathOrKey) {

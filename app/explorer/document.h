@@ -38,7 +38,7 @@ class Document {
   bool openDisk(const QString& diskname);
   // Closes the named disk's session; with an empty name, the listing session's disk.
   bool closeDisk(const QString& diskname);
-  // Every session closed (logout, exit).
+  // Every session closed (logout, exit, a new disk list from another sign-in).
   void closeAll();
 
   ZavelSession* listing() const { return listing_; }
@@ -64,7 +64,9 @@ class Document {
   uint16_t file_port_ = kFileServerPort;
   ZavelSession* listing_ = nullptr;
   bool club_ = false;
-  int mode_ = 3;
+  // With no disk open nothing may be changed: the read-only session mode.
+  static constexpr int kNoRights = 3;
+  int mode_ = kNoRights;
   int current_ = -1;
 };
 

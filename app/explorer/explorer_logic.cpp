@@ -50,6 +50,7 @@ void ExplorerLogic::showDisks() {
   std::vector<ListRow> rows = diskRows(document_.disks());
   const QIcon disk = icons_ ? icons_->icon(QAbstractFileIconProvider::Network) : QIcon();
   for (ListRow& row : rows) row.icon = disk;
+  sortRows(rows, remote_sort_);
   remote_.setRows(std::move(rows));
   remote_levels_.reset();
   remote_levels_.clearKeys();
@@ -181,7 +182,6 @@ void ExplorerLogic::goUp(List list) {
 void ExplorerLogic::sortBy(List list, int column) {
   FileListModel& model = list == List::kRemote ? remote_ : local_;
   (list == List::kRemote ? remote_sort_ : local_sort_) = column;
-  if (list == List::kRemote && mode_ == Mode::kDiskList) return;
   std::vector<ListRow> rows = model.rows();
   sortRows(rows, column);
   model.setRows(std::move(rows));

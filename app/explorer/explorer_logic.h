@@ -27,6 +27,7 @@ class ExplorerLogic {
   void setIconProvider(const QAbstractFileIconProvider* icons) { icons_ = icons; }
 
   FileListModel& remote() { return remote_; }
+  const FileListModel& remote() const { return remote_; }
   FileListModel& local() { return local_; }
   PathLevels& remoteLevels() { return remote_levels_; }
   PathLevels& localLevels() { return local_levels_; }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/explorer/command_rules.h"
 #include "app/explorer/list_rows.h"
 #include "app/explorer/texts.h"
 #include "protocol/error_numbers.h"
@@ -30,13 +31,25 @@ FileOperations::FileOperations(ExplorerLogic& explorer, Document& document, Prom
 
 bool FileOperations::canCreate(List list) const {
   if (list == List::kLocal) return true;
-  return explorer_.mode() == ExplorerLogic::Mode::kFileList && document_.sessionMode() != 3;
+  return explorer_.mode() == ExplorerLogic::Mode::kFileList &&
+         CommandRules::mayCreate(document_.sessionMode());
 }
 
 bool FileOperations::canChange(List list) const {
   if (list == List::kLocal) return true;
-  const int mode = document_.sessionMode();
-  return explorer_.mode() == ExplorerLogic::Mode::kFileList && (mode == 1 || mode == 4);
+  return explorer_.mode() == ExplorerLogic::Mode::kFileList &&
+         CommandRules::mayChange(document_.sessionMode());
+}
+
+bool FileOperations::canRename(List list, int row) const {
+  if (canChange(list)) return true;
+  return list == List::kRemote && !fresh_.isEmpty() && canCreate(list) &&
+         row < explorer_.remote().rowCount() && remoteItem(row) == fresh_;
+}
+
+bool FileOperations::refused(bool allowed) {
+  if (!allowed) prompter_.inform(text::tr(text::kNoRights), PromptIcon::kStop);
+  return !allowed;
 }
 
 bool FileOperations::validName(const QString& name) {
@@ -64,7 +77,7 @@ QString FileOperations::remoteItem(int row) const {
 }
 
 int FileOperations::newFolder(List list) {
-  if (!canCreate(list)) return -1;
+  if (refused(canCreate(list))) return -1;
   for (int n = 0; n <= kMaxFolderNumber; ++n) {
     const QString name = folderName(n);
     if (list == List::kRemote) {
@@ -72,7 +85,9 @@ int FileOperations::newFolder(List list) {
       path.replace(QStringLiteral("//"), QStringLiteral("/"));
       if (zavel_MakeFolder(wire(path).constData(), document_.listing())) {
         explorer_.refresh(list);
-        return rowNamed(list, name);
+        const int row = rowNamed(list, name);
+        fresh_ = row < 0 ? QString() : remoteItem(row);
+        return row;
       }
       const int32_t error = zavel_GetLastError();
       if (error != kErrExists && error != kErrExistsToo) break;
@@ -97,7 +112,9 @@ int FileOperations::newFolder(List list) {
 
 bool FileOperations::rename(List list, int row, const QString& text) {
   FileListModel& model = list == List::kRemote ? explorer_.remote() : explorer_.local();
-  if (row < 0 || row >= model.rowCount() || !canChange(list)) return false;
+  if (row < 0 || row >= model.rowCount() || refused(canRename(list, row))) return false;
+  // The folder just made is named once; after that the rights alone decide.
+  if (list == List::kRemote) fresh_.clear();
   const QString old_name = model.cell(row, kColName);
   if (text == old_name) return false;
   if (!validName(text)) {
@@ -141,7 +158,7 @@ bool FileOperations::rename(List list, int row, const QString& text) {
 }
 
 void FileOperations::remove(List list, const QList<int>& rows) {
-  if (rows.isEmpty() || (list == List::kRemote && !canChange(list))) return;
+  if (rows.isEmpty() || refused(canChange(list))) return;
   FileListModel& model = list == List::kRemote ? explorer_.remote() : explorer_.local();
   const char* question = text::kDeleteAll;
   if (rows.size() == 1)

@@ -21,9 +21,13 @@ class FileOperations {
   // folders and uploads, 3 nothing); the local list allows everything.
   bool canCreate(List list) const;
   bool canChange(List list) const;
+  // Whether a row may be renamed: with the rights to change, or the remote folder this
+  // object has just made, whose name is part of making it.
+  bool canRename(List list, int row) const;
 
   // Makes "새 폴더" (or the first free "새 폴더 (n)") in the list's folder; the new row's
-  // index for renaming at once, or -1.
+  // index for renaming at once, or -1. A change the rights do not allow is refused, with a
+  // message, before anything is sent; so are rename and remove.
   int newFolder(List list);
   // Renames a row to text; false (the row kept) after telling the user why.
   bool rename(List list, int row, const QString& text);
@@ -39,10 +43,12 @@ class FileOperations {
  private:
   QString remoteItem(int row) const;
   int rowNamed(List list, const QString& name) const;
+  bool refused(bool allowed);
 
   ExplorerLogic& explorer_;
   Document& document_;
   Prompter& prompter_;
+  QString fresh_;  // the remote folder just made (path or club key), until it is named
 };
 
 }  // namespace zavel::app

@@ -44,6 +44,11 @@ void ShellLogic::signedInNow() {
   explorer_.showDisks();
 }
 
+void ShellLogic::closeDisks() {
+  document_.closeAll();
+  explorer_.showDisks();
+}
+
 bool ShellLogic::logout() {
   const bool ok = prompter_.confirm(logout_question_, PromptIcon::kQuestion);
   logout_question_ = text::tr(text::kLogoutQuestion);

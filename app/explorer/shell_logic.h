@@ -24,6 +24,9 @@ class ShellLogic {
   void setAutoSignIn(bool on) { auto_sign_in_ = on; }
   // A sign-in ended with OK: the new disk list is shown.
   void signedInNow();
+  // Before a sign-in from the menu: every session of the disk list ends, and no disk is the
+  // current one.
+  void closeDisks();
 
   // Asks the logout question; OK closes every session, empties the disk list and the
   // remote list. The question is the plain one again afterwards, whatever the answer.

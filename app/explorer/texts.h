@@ -30,6 +30,9 @@ inline constexpr const char* kNoDiskRights =
     QT_TRANSLATE_NOOP("zavel", "연결할 수 없습니다.\n디스크 권한을 가져오지 못하여습니다.");
 inline constexpr const char* kZeroCapacity =
     QT_TRANSLATE_NOOP("zavel", "현재 용량이 0MB 입니다.\n용량을 신청하시겠습니까?");
+// A change the member's rights on the disk do not allow.
+inline constexpr const char* kNoRights =
+    QT_TRANSLATE_NOOP("zavel", "이 ZAVEL에서 이 작업을 할 권한이 없습니다.");
 // The library's error text and number: "%s(%d)".
 inline constexpr const char* kListingFailed = QT_TRANSLATE_NOOP("zavel", "%1(%2)");
 

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 
+#include "app/explorer/command_rules.h"
 #include "app/explorer/list_rows.h"
 #include "app/explorer/texts.h"
 
@@ -279,17 +280,21 @@ void TransferManager::download(const QList<int>& rows) {
 }
 
 void TransferManager::upload(const QList<int>& rows, const QStringList& hostPaths) {
-  if (running_) return;
+  ZavelSession* listing = document_.listing();
+  if (running_ || listing == nullptr || explorer_.mode() != ExplorerLogic::Mode::kFileList) return;
+  // The member's rights hold whichever way the upload was asked for: nothing is sent.
+  if (!CommandRules::mayCreate(document_.sessionMode())) {
+    prompter_.inform(text::tr(text::kNoRights), PromptIcon::kStop);
+    return;
+  }
   if (rows.isEmpty() && hostPaths.isEmpty()) {
     prompter_.inform(text::tr(text::kNothingToUpload), PromptIcon::kInformation);
     return;
   }
-  ZavelSession* listing = document_.listing();
-  if (listing == nullptr) return;
   DiskSpaceInfo space{};
   if (!zavel_GetDiskSpace(&space, listing)) return;
   if (space.total < 5) {
-    if (!prompter_.confirm(text::tr(text::kZeroCapacity), PromptIcon::kQuestion))
+    if (!prompter_.askYesNo(text::tr(text::kZeroCapacity), PromptIcon::kQuestion))
       emit disconnectRequested();
     return;
   }

@@ -78,6 +78,13 @@ void AccountStore::loadAccount(LoginInfo& info) const {
   }
 }
 
+void AccountStore::storeSignIn(const LoginInfo& info, bool fromMenu) {
+  if (info.deleteInfo)
+    deleteAccount(info);
+  else if (!fromMenu || !info.password.isEmpty())
+    saveAccount(info);
+}
+
 void AccountStore::saveAccount(const LoginInfo& info) {
   const QString key = info.accountKey();
   if (info.savePassword) {

@@ -22,6 +22,10 @@ class AccountStore {
   void saveAccount(const LoginInfo& info);
   // Forgets the account and its section; stores the check boxes.
   void deleteAccount(const LoginInfo& info);
+  // After a sign-in that ended with OK: forgets the account when asked to, else saves it.
+  // From the main window's menu an account signed in without a password (a session key) is
+  // not saved, so it never overwrites a remembered password.
+  void storeSignIn(const LoginInfo& info, bool fromMenu);
   // The stored password of a remembered account ("id@domain"), or empty.
   QString restorePassword(const QString& accountKey) const;
   // The remembered account keys, in the order they were first saved.

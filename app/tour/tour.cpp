@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -206,6 +208,17 @@ int main(int argc, char** argv) {
     click(dialog, "cancelButton");
   });
   frame->runCommand(zavel::app::kCmdSettings, List::kRemote);
+
+  // The club demo may only read: nothing in the window offers to change it.
+  frame->explorer().chooseLevel(List::kRemote, 0);
+  if (select(frame, List::kRemote, QStringLiteral("사진 동호회")))
+    frame->runCommand(zavel::app::kCmdConnect, List::kRemote);
+  if (auto* menu = frame->findChild<QMenu*>("fileMenu")) {
+    QMenuBar* bar = frame->menuBar();
+    menu->popup(bar->mapToGlobal(bar->actionGeometry(menu->menuAction()).bottomLeft()));
+    shot("read-only-club");
+    menu->hide();
+  }
 
   frame->closeWithoutAsking();
   out << (g_failed ? "The tour did not finish.\n" : "The tour is done.\n");

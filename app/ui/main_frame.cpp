@@ -48,6 +48,30 @@ QPushButton* button(const char* name, const char* source) {
   return named(new QPushButton(text::tr(source)), name, text::tr(source));
 }
 
+// The pop-up's label of each command it may hold.
+const char* popupLabel(int command) {
+  switch (command) {
+    case kCmdRefresh:
+      return text::kMenuRefresh;
+    case kCmdNewFolder:
+      return text::kMenuNewFolder;
+    case kCmdSelectAll:
+      return text::kMenuSelectAll;
+    case kCmdDelete:
+      return text::kMenuDelete;
+    case kCmdRename:
+      return text::kMenuRename;
+    case kCmdDownload:
+      return text::kDownloadButton;
+    case kCmdUpload:
+      return text::kUploadButton;
+    case kCmdConnect:
+      return text::kConnectButton;
+    default:
+      return text::kDisconnectButton;
+  }
+}
+
 }  // namespace
 
 MainFrame::MainFrame(Document& document, Prompter& prompter, const QString& deviceRoot,
@@ -121,8 +145,9 @@ MainFrame::MainFrame(Document& document, Prompter& prompter, const QString& devi
   setCentralWidget(split);
   resize(640, 600);
 
-  QObject::connect(remote_list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-                   &MainFrame::updateChrome);
+  for (QTreeView* list : {remote_list_, local_list_})
+    QObject::connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                     &MainFrame::updateChrome);
   buildMenus();
   buildTray();
   QTimer::singleShot(kStartDelayMs, this, &MainFrame::start);
@@ -148,10 +173,12 @@ void MainFrame::buildMenus() {
     action->setObjectName(QStringLiteral("command%1").arg(command));
     QObject::connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
     to->addAction(action);
+    commands_ << action;
     return action;
   };
   QMenu* connection = menuBar()->addMenu(text::tr(text::kMenuConnection));
   connection->setObjectName(QStringLiteral("connectionMenu"));
+  QObject::connect(connection, &QMenu::aboutToShow, this, &MainFrame::updateChrome);
   add(connection, text::kLogin, kCmdLogin);
   add(connection, text::kLoginAsOther, kCmdLoginAsOther);
   add(connection, text::kLogout, kCmdLogout);
@@ -160,6 +187,7 @@ void MainFrame::buildMenus() {
   add(connection, text::kExit, kCmdExit);
   QMenu* file = menuBar()->addMenu(text::tr(text::kMenuFile));
   file->setObjectName(QStringLiteral("fileMenu"));
+  QObject::connect(file, &QMenu::aboutToShow, this, &MainFrame::updateChrome);
   add(file, text::kMenuRefresh, kCmdRefresh);
   add(file, text::kViewCapacityMenu, kCmdCapacity);
   file->addSeparator();
@@ -261,10 +289,6 @@ QTreeView* MainFrame::makeList(const char* name, const QString& accessible, File
   const List which = std::string_view(name) == "remoteList" ? List::kRemote : List::kLocal;
   QObject::connect(list, &QTreeView::activated, this,
                    [this, which](const QModelIndex& index) { open(which, index.row()); });
-  QObject::connect(list, &QTreeView::pressed, this, [this, which] {
-    active_ = which;
-    updateChrome();
-  });
   list->setContextMenuPolicy(Qt::CustomContextMenu);
   QObject::connect(list, &QTreeView::customContextMenuRequested, this,
                    [this, which](const QPoint& at) { showContextMenu(which, at); });
@@ -351,8 +375,17 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
   // Events come while the lists are still being made.
   if (remote_list_ == nullptr || local_list_ == nullptr)
     return QMainWindow::eventFilter(watched, event);
-  if (watched == remote_list_->viewport()) return dragEvent(List::kRemote, event);
-  if (watched == local_list_->viewport()) return dragEvent(List::kLocal, event);
+  for (const List list : {List::kRemote, List::kLocal}) {
+    if (watched != listOf(list)->viewport()) continue;
+    // Any press in a list, on a row or on its empty area, makes it the active list before
+    // the list itself handles the press.
+    if (event->type() == QEvent::MouseButtonPress) {
+      active_ = list;
+      updateChrome();
+      return false;
+    }
+    return dragEvent(list, event);
+  }
   if (event->type() != QEvent::KeyPress || (watched != remote_list_ && watched != local_list_))
     return QMainWindow::eventFilter(watched, event);
   const List list = watched == remote_list_ ? List::kRemote : List::kLocal;
@@ -397,8 +430,10 @@ bool MainFrame::dragEvent(List target, QEvent* event) {
   const bool from_other = drag->source() == other;
   const bool from_desktop =
       drag->source() == nullptr && drag->mimeData()->hasUrls() && target == List::kRemote;
-  const bool disk_open = logic_.mode() == ExplorerLogic::Mode::kFileList;
-  if (!(from_other || from_desktop) || !disk_open) {
+  // A drop is a download or an upload, and is taken only where the rules allow that.
+  const bool allowed = target == List::kRemote ? rules(List::kLocal).enabled(kCmdUpload)
+                                               : rules(List::kRemote).enabled(kCmdDownload);
+  if (!(from_other || from_desktop) || !allowed) {
     drag->ignore();
     return true;
   }
@@ -420,7 +455,7 @@ QList<int> MainFrame::selectedRows(List list) const {
 }
 
 void MainFrame::startRename(List list, int row) {
-  if (row < 0 || !operations_.canChange(list)) return;
+  if (row < 0 || !operations_.canRename(list, row)) return;
   QTreeView* view = listOf(list);
   FileListModel* model = list == List::kRemote ? &logic_.remote() : &logic_.local();
   model->setEditableRow(row);
@@ -428,22 +463,30 @@ void MainFrame::startRename(List list, int row) {
   view->edit(model->index(row, kColName));
 }
 
+CommandRules MainFrame::rules(List active) const {
+  return CommandRules(
+      CommandRules::stateOf(logic_, document_, active, selectedRows(List::kRemote)));
+}
+
 void MainFrame::run(int command, List list) {
   active_ = list;
+  if (!rules(list).enabled(command)) {
+    updateChrome();
+    return;
+  }
   const QList<int> rows = selectedRows(list);
-  const bool files = list == List::kLocal || logic_.mode() == ExplorerLogic::Mode::kFileList;
   switch (command) {
     case kCmdRefresh:
       logic_.refresh(list);
       break;
     case kCmdNewFolder:
-      if (files) startRename(list, operations_.newFolder(list));
+      startRename(list, operations_.newFolder(list));
       break;
     case kCmdRename:
-      if (files && !rows.isEmpty()) startRename(list, rows[0]);
+      if (!rows.isEmpty()) startRename(list, rows[0]);
       break;
     case kCmdDelete:
-      if (files) operations_.remove(list, rows);
+      operations_.remove(list, rows);
       break;
     case kCmdSelectAll:
       listOf(list)->selectAll();
@@ -455,12 +498,10 @@ void MainFrame::run(int command, List list) {
       disconnectDisk();
       break;
     case kCmdDownload:
-      if (logic_.mode() == ExplorerLogic::Mode::kFileList)
-        transfers_.download(selectedRows(List::kRemote));
+      transfers_.download(selectedRows(List::kRemote));
       break;
     case kCmdUpload:
-      if (logic_.mode() == ExplorerLogic::Mode::kFileList)
-        transfers_.upload(selectedRows(List::kLocal));
+      transfers_.upload(selectedRows(List::kLocal));
       break;
     case kCmdOpenDownloadFolder:
       openDownloadFolder();
@@ -486,15 +527,14 @@ void MainFrame::run(int command, List list) {
     case kCmdSettings:
       emit settingsRequested();
       break;
-    case kCmdMail:
-      if (logic_.mode() == ExplorerLogic::Mode::kFileList) {
-        MailLogic mail(document_.login(), document_.currentDisk(), logic_.remoteLevels().below(1));
-        if (mail.collect(logic_.remote(), selectedRows(List::kRemote), prompter_)) {
-          MailDialog dialog(mail, prompter_, this);
-          dialog.exec();
-        }
+    case kCmdMail: {
+      MailLogic mail(document_.login(), document_.currentDisk(), logic_.remoteLevels().below(1));
+      if (mail.collect(logic_.remote(), selectedRows(List::kRemote), prompter_)) {
+        MailDialog dialog(mail, prompter_, this);
+        dialog.exec();
       }
       break;
+    }
     case kCmdOpenWindow:
       showNormal();
       raise();
@@ -511,39 +551,32 @@ void MainFrame::run(int command, List list) {
 void MainFrame::showContextMenu(List list, const QPoint& at) {
   QTreeView* view = listOf(list);
   const QModelIndex index = view->indexAt(at);
+  active_ = list;
+  if (!index.isValid())
+    view->clearSelection();
+  else if (!view->selectionModel()->isSelected(index))
+    view->selectionModel()->select(index,
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  updateChrome();
+  const bool connected = index.isValid() && list == List::kRemote &&
+                         logic_.remote().cell(index.row(), kColSize) == text::tr(text::kConnected);
   QMenu menu(this);
   menu.setObjectName(list == List::kRemote ? QStringLiteral("remoteMenu")
                                            : QStringLiteral("localMenu"));
-  auto add = [&](const char* label, int command, bool enabled = true) {
-    QAction* action = menu.addAction(text::tr(label));
-    action->setData(command);
-    action->setEnabled(enabled);
-  };
-  const bool disks = list == List::kRemote && logic_.mode() == ExplorerLogic::Mode::kDiskList;
-  if (!index.isValid()) {
-    view->clearSelection();
-    add(text::kMenuRefresh, kCmdRefresh);
-    add(text::kMenuNewFolder, kCmdNewFolder, !disks && operations_.canCreate(list));
-    add(text::kMenuSelectAll, kCmdSelectAll);
-  } else if (disks) {
-    const bool connected =
-        logic_.remote().cell(index.row(), kColSize) == text::tr(text::kConnected);
-    add(connected ? text::kDisconnectButton : text::kConnectButton,
-        connected ? kCmdDisconnect : kCmdConnect);
-  } else {
-    add(text::kMenuDelete, kCmdDelete, operations_.canChange(list));
-    add(text::kMenuRename, kCmdRename, operations_.canChange(list));
-    if (list == List::kRemote)
-      add(text::kDownloadButton, kCmdDownload);
-    else
-      add(text::kUploadButton, kCmdUpload, logic_.mode() == ExplorerLogic::Mode::kFileList);
+  for (const CommandRules::Item& item : rules(list).popup(list, index.isValid(), connected)) {
+    QAction* action = menu.addAction(text::tr(popupLabel(item.command)));
+    action->setData(item.command);
+    action->setEnabled(item.enabled);
   }
-  if (index.isValid() && !view->selectionModel()->isSelected(index))
-    view->selectionModel()->select(index,
-                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-  active_ = list;
-  if (QAction* chosen = menu.exec(view->viewport()->mapToGlobal(at)))
-    run(chosen->data().toInt(), list);
+  QAction* chosen = menu.exec(view->viewport()->mapToGlobal(at));
+  if (chosen == nullptr) return;
+  // Rename names the row held, whichever rows are selected besides.
+  if (chosen->data().toInt() == kCmdRename) {
+    startRename(list, index.row());
+    updateChrome();
+    return;
+  }
+  run(chosen->data().toInt(), list);
 }
 
 void MainFrame::updateChrome() {
@@ -553,18 +586,14 @@ void MainFrame::updateChrome() {
   local_path_->setText(logic_.localLevels().caption(metrics));
   local_path_->setAccessibleName(logic_.localLevels().levels().last());
 
-  const bool disks = logic_.mode() == ExplorerLogic::Mode::kDiskList;
-  const QModelIndexList selected = remote_list_->selectionModel()->selectedRows();
-  const bool connected_row =
-      disks && selected.size() == 1 &&
-      document_.disks().size() > static_cast<size_t>(selected[0].row()) &&
-      document_.disks()[static_cast<size_t>(selected[0].row())].session != nullptr;
-  connect_->setVisible(disks && !connected_row);
-  connect_->setEnabled(disks && !selected.isEmpty());
-  disconnect_->setVisible(!disks || connected_row);
-  disconnect_->setEnabled(!disks || connected_row);
-  upload_->setEnabled(!disks);
-  download_->setEnabled(!disks);
+  const CommandRules now = rules(active_);
+  connect_->setVisible(now.connectShown());
+  connect_->setEnabled(now.enabled(kCmdConnect));
+  disconnect_->setVisible(now.disconnectShown());
+  disconnect_->setEnabled(now.enabled(kCmdDisconnect));
+  upload_->setEnabled(now.enabled(kCmdUpload));
+  download_->setEnabled(now.enabled(kCmdDownload));
+  for (QAction* action : commands_) action->setEnabled(now.enabled(action->data().toInt()));
 }
 
 void MainFrame::transfer(List target, const QList<int>& sourceRows, const QList<QUrl>& files) {

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QUrl>
 
+#include "app/explorer/command_rules.h"
 #include "app/explorer/explorer_logic.h"
 #include "app/explorer/file_operations.h"
 #include "app/explorer/shell_logic.h"
@@ -36,7 +37,8 @@ class MainFrame : public QMainWindow {
   QtTransferUi& transferUi() { return transfer_ui_; }
   // Disk-list mode, and the local list at the device root (the view's start).
   void start();
-  // A command by its number, for the list last used (menus, command bar, tray).
+  // A command by its number, for the list last used (menus, command bar, tray); nothing
+  // when the rules do not enable it.
   void runCommand(int command);
   void runCommand(int command, ExplorerLogic::List list) { run(command, list); }
   // A sign-in from the menu ended with OK: the new disk list.
@@ -70,7 +72,10 @@ class MainFrame : public QMainWindow {
   void open(ExplorerLogic::List list, int row);
   void connectDisk();
   void disconnectDisk();
+  // Buttons, menu items and the command bar as the rules say, after every press and before
+  // every menu shows.
   void updateChrome();
+  CommandRules rules(ExplorerLogic::List active) const;
   void run(int command, ExplorerLogic::List list);
   void transfer(ExplorerLogic::List target, const QList<int>& sourceRows, const QList<QUrl>& files);
   void openDownloadFolder();
@@ -101,6 +106,7 @@ class MainFrame : public QMainWindow {
   QPushButton* disconnect_;
   QPushButton* upload_;
   QPushButton* download_;
+  QList<QAction*> commands_;  // every numbered action of the menus and the command bar
 };
 
 }  // namespace zavel::app

@@ -58,20 +58,20 @@ Program::~Program() {
   document_.reset();
 }
 
-void Program::storeAccount() {
-  if (login_.deleteInfo)
-    sign_in_->accounts().deleteAccount(login_);
-  else
-    sign_in_->accounts().saveAccount(login_);
+void Program::storeAccount(bool fromMenu) {
+  sign_in_->accounts().storeSignIn(login_, fromMenu);
 }
 
 void Program::signInAgain() {
   sign_in_->setAutoConnectAllowed(frame_->shell().autoSignIn());
+  // The sign-in replaces the disk list: the old list's sessions end first, so none stays open
+  // unnamed and no disk of the old list stays the current one.
+  frame_->shell().closeDisks();
   if (!signIn()) {
     frame_->closeWithoutAsking();
     return;
   }
-  storeAccount();
+  storeAccount(true);
   frame_->signedIn();
 }
 
@@ -81,7 +81,7 @@ bool Program::signIn() {
 }
 
 void Program::showMainWindow() {
-  storeAccount();
+  storeAccount(false);
   // The sessions live with the document, which outlives the frame.
   document_ = std::make_unique<Document>(login_, sign_in_->lookups(), *prompter_);
   document_->setOctaServer(octaServer(*settings_));

@@ -46,7 +46,7 @@ class Program {
   bool updatePending() const;
 
  private:
-  void storeAccount();
+  void storeAccount(bool fromMenu);
   void showSettings();
 
   ProgramOptions options_;

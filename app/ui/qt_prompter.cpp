@@ -41,6 +41,11 @@ bool QtPrompter::confirm(const QString& text, PromptIcon icon) {
          QMessageBox::Ok;
 }
 
+bool QtPrompter::askYesNo(const QString& text, PromptIcon icon) {
+  return show(text::tr(text::kMessageTitle), text, icon, QMessageBox::Yes | QMessageBox::No) ==
+         QMessageBox::Yes;
+}
+
 void QtPrompter::informTitled(const QString& title, const QString& text, PromptIcon icon) {
   show(title, text, icon, QMessageBox::Ok);
 }

@@ -9,6 +9,7 @@ class QtPrompter : public Prompter {
  public:
   void inform(const QString& text, PromptIcon icon) override;
   bool confirm(const QString& text, PromptIcon icon) override;
+  bool askYesNo(const QString& text, PromptIcon icon) override;
   void informTitled(const QString& title, const QString& text, PromptIcon icon) override;
 };
 

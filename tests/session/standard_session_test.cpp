@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "session/error_state.h"
 #include "tests/session/wire_text.h"
 
 namespace zavel {
@@ -91,8 +92,8 @@ TEST(StandardSession, SignOnFailuresReportWhyAndAreNeverRepeated) {
       server = std::make_unique<FakeServer>();
       server->receive().close().accept().answer(signOnReply()).start();
     }
-    zavel_SetLastError(0);
-    zavel_SetLastErrStr("");
+    setLastError(0);
+    setLastErrorText("");
     StandardSession session(c.host, server ? server->port() : c.port, "alice", "", 10000);
     EXPECT_FALSE(session.signOn());
     expectThreadError(c.error, c.text);
@@ -163,7 +164,7 @@ TEST(StandardSession, BrokenConnectionIsRenewedOnceAndTheCommandRepeated) {
 
 TEST(StandardSession, SlotsThisKindDoesNotOfferSendNothingAndKeepTheText) {
   Scripted t([](FakeServer&) {});
-  zavel_SetLastErrStr("kept");
+  setLastErrorText("kept");
   EXPECT_FALSE(t.session->setFileExpireTime("/f", "2030-01-01"));
   expectThreadError(24004);
   EXPECT_FALSE(t.session->setFileDescription("/f", "notes"));
@@ -338,7 +339,7 @@ TEST(StandardSession, EveryCommandSendsItsExactRequestAndReadsItsReply) {
     std::string outcome;
     EXPECT_EQ(runCommand(c.reply, [&](S& s) { outcome = c.command.run(s); }), c.command.request);
     EXPECT_EQ(outcome, c.outcome);
-    EXPECT_EQ(zavel_GetLastError(), c.error);
+    EXPECT_EQ(lastError(), c.error);
   }
 }
 

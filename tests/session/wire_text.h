@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "protocol/param_record.h"
+#include "session/error_state.h"
 #include "session/standard_session.h"
 #include "tests/support/fake_server.h"
 
@@ -59,16 +60,16 @@ inline ParamRecord rec(const std::string& text, ParamRecord r = okReply()) {
 
 // The thread's error state as a command left it; a null text is not compared.
 inline void expectThreadError(int32_t number, const char* text = nullptr) {
-  EXPECT_EQ(zavel_GetLastError(), number);
+  EXPECT_EQ(lastError(), number);
   if (text != nullptr) {
-    EXPECT_STREQ(zavel_GetLastErrStr(), text);
+    EXPECT_STREQ(lastErrorText(), text);
   }
 }
 
 // Sets the thread's error state to values no command leaves, to see what a command changed.
 inline void staleThreadError() {
-  zavel_SetLastError(-7);
-  zavel_SetLastErrStr("kept");
+  setLastError(-7);
+  setLastErrorText("kept");
 }
 
 inline ParamRecord signOnReply(const char* path = "/home/alice") {

@@ -11,8 +11,10 @@
 #include <QFile>
 #include <QMap>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <deque>
 #include <map>
+#include <stdexcept>
 #include <tuple>
 
 #include "app/explorer/document.h"
@@ -25,6 +27,8 @@
 
 namespace zavel::app {
 namespace {
+
+using List = ExplorerLogic::List;
 
 class DocumentTest : public testing::DemoExplorerTest {
  protected:
@@ -74,6 +78,15 @@ TEST_F(DocumentTest, OpensEachKindOfDiskWithItsRightsAndListsIt) {
   EXPECT_FALSE(document_.closeDisk("My zavel"));
 }
 
+TEST_F(DocumentTest, TheDiskListIsSortedAndItsRowsNameTheirDisks) {
+  const QStringList sorted{"My zavel", "데모 클럽", "사진 동호회"};
+  std::reverse(login_.disks.begin(), login_.disks.end());
+  explorer_.showDisks();
+  EXPECT_EQ(rowNames(List::kRemote), sorted);
+  ASSERT_TRUE(explorer_.connectSelected({rowOf(List::kRemote, "사진 동호회")}));
+  EXPECT_EQ(document_.currentDisk()->diskname, "사진 동호회");
+}
+
 TEST_F(DocumentTest, FailuresAreToldOnce) {
   explorer_.showDisks();
   EXPECT_FALSE(explorer_.connectSelected({0, 1}));
@@ -102,8 +115,6 @@ TEST_F(DocumentTest, FailuresAreToldOnce) {
   EXPECT_FALSE(document_.openDisk("데모 클럽"));
   EXPECT_EQ(prompter_.texts(), QStringList{text::tr(text::kNoDiskRights)});
 }
-
-using List = ExplorerLogic::List;
 
 TEST_F(DocumentTest, RenameRefusesBadNamesAndTakenOnesAndNewFoldersTakeTheNextNumber) {
   QDir(device_.path()).mkdir("사진");
@@ -170,11 +181,7 @@ TEST_F(DocumentTest, DeleteAsksThenRemovesTreesWithoutFollowingLinks) {
   EXPECT_EQ(prompter_.texts(),
             (QStringList{text::tr(text::kDeleteFolder), text::tr(text::kDeleteFolder)}));
 
-  // The read-only club allows neither; the personal disk deletes a folder with its files.
-  ASSERT_TRUE(connectDisk(2));
-  EXPECT_FALSE(operations_.canCreate(List::kRemote));
-  EXPECT_FALSE(operations_.canChange(List::kRemote));
-  EXPECT_EQ(operations_.newFolder(List::kRemote), -1);
+  // The personal disk deletes a folder with its files (rights: RightsTest).
   ASSERT_TRUE(connectDisk(0));
   prompter_.clear();
   operations_.remove(List::kRemote, {0, rowOf(List::kRemote, "음악")});
@@ -277,7 +284,8 @@ QMap<QString, QByteArray> digests(const QString& root) {
 // Club-disk bytes move through a file server on the service's fixed port.
 class TransferTest : public testing::DemoExplorerTest {
  protected:
-  TransferTest() : DemoExplorerTest(true) {}
+  explicit TransferTest(const testing::DemoServer::Adjust& adjust = {}, int disks = 3)
+      : DemoExplorerTest(true, adjust, disks) {}
 
   void open(int disk) {
     ASSERT_TRUE(connectDisk(disk));
@@ -445,6 +453,84 @@ TEST_F(TransferTest, NamesThatWouldLeaveTheFolderAndOverlongPathsAreLeftOut) {
   upload({"깊은"});
   expectToldOnce(text::tr(text::kPathTooLong).arg(deep));
   EXPECT_EQ(contentOf(disk("깊은/얕은.txt")), "shallow");
+}
+
+// The demo user's disks in a configuration.
+std::vector<devserver::DiskConfig>& demoDisks(devserver::Config& config) {
+  for (devserver::AccountConfig& account : config.accounts)
+    if (account.id == "demo") return account.disks;
+  throw std::runtime_error("no demo account");
+}
+
+// The personal disk handed out with each session mode in turn: every way of changing it is
+// refused, with one message and before anything is sent, where the mode does not allow it.
+class RightsTest : public TransferTest, public ::testing::WithParamInterface<int> {
+ protected:
+  RightsTest() : TransferTest([](devserver::Config& c) { demoDisks(c)[0].mode = GetParam(); }) {}
+  FileOperations operations_{explorer_, document_, prompter_};
+};
+
+TEST_P(RightsTest, ChangesTheModeDoesNotAllowAreRefusedBeneathTheWidgets) {
+  const int mode = GetParam();
+  const bool create = mode != 3, change = mode == 1 || mode == 4;
+  writeFile(device("올림.txt"), "up");
+  open(0);
+  ASSERT_EQ(document_.sessionMode(), mode);
+
+  upload({"올림.txt"});
+  EXPECT_EQ(QFileInfo::exists(disk("올림.txt")), create);
+  const int made = operations_.newFolder(List::kRemote);
+  EXPECT_EQ(made >= 0, create);
+  // The folder just made is named at once even where renaming is refused, but only once.
+  if (create) {
+    EXPECT_TRUE(operations_.rename(List::kRemote, made, "지은 이름"));
+    EXPECT_EQ(operations_.rename(List::kRemote, made, "또 지은 이름"), change);
+  }
+  EXPECT_EQ(operations_.rename(List::kRemote, rowOf(List::kRemote, "문서"), "서류"), change);
+  prompter_.answer({true});
+  operations_.remove(List::kRemote, {rowOf(List::kRemote, "음악")});
+  EXPECT_EQ(QDir(disk("음악")).exists(), !change);
+  EXPECT_EQ(QDir(disk("지은 이름")).exists(), mode == 2);
+
+  const QString refused = text::tr(text::kNoRights);
+  const QStringList told[] = {{},
+                              {text::tr(text::kDeleteFolder)},
+                              {refused, refused, refused},
+                              {refused, refused, refused, refused},
+                              {text::tr(text::kDeleteFolder)}};
+  EXPECT_EQ(prompter_.texts(), told[mode]);
+}
+
+INSTANTIATE_TEST_SUITE_P(SessionModes, RightsTest, ::testing::Values(1, 2, 3, 4));
+
+// A personal disk of 0 MB, the user's only disk: before connecting and before an upload the
+// user is asked Yes/No whether to apply for capacity; No leaves the disk closed.
+class ZeroCapacityTest : public TransferTest {
+ protected:
+  ZeroCapacityTest()
+      : TransferTest(
+            [](devserver::Config& c) {
+              demoDisks(c).resize(1);
+              demoDisks(c)[0].quota_mb = 0;
+            },
+            1) {}
+};
+
+TEST_F(ZeroCapacityTest, TheQuestionIsYesNoAndNoLeavesTheDiskClosed) {
+  bool disconnect_asked = false;
+  QObject::connect(&transfers_, &TransferManager::disconnectRequested,
+                   [&] { disconnect_asked = true; });
+  writeFile(device("올림.txt"), "up");
+  prompter_.answer({false, true, false});
+  EXPECT_FALSE(connectDisk(0));
+  open(0);
+  upload({"올림.txt"});
+  EXPECT_TRUE(disconnect_asked && !QFileInfo::exists(disk("올림.txt")));
+  ASSERT_EQ(prompter_.prompts().size(), 3u);
+  for (const testing::Prompt& p : prompter_.prompts()) {
+    EXPECT_TRUE(p.yesNo);
+    EXPECT_EQ(p.text, text::tr(text::kZeroCapacity));
+  }
 }
 
 TEST(ProgressTexts, NumbersSpeedsTimesAndPercentsReadAsTheDialogShowsThem) {

@@ -1,4 +1,5 @@
-// The explorer's logic without a server: list rows with their type and date texts and sort,
+// The explorer's logic without a server: which commands are enabled in which state, list rows
+// with their type and date texts and sort,
 // the path levels, device paths confined to their root, the settings dialog's rules and the
 // stored download folder, the folder chooser inside "My Device", and the large-file mail.
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <QUrlQuery>
 #include <tuple>
 
+#include "app/explorer/command_rules.h"
 #include "app/explorer/device_paths.h"
 #include "app/explorer/folder_chooser_logic.h"
 #include "app/explorer/list_rows.h"
@@ -335,6 +337,86 @@ TEST_F(MailTest, FieldsStartWithTheUserAndTheUrlCarriesHostileTextsAndOneAddress
       mail_.setRecipient(recipient);
       EXPECT_EQ(mail_.mailtoUrl().isValid(), ok);
     }
+  }
+}
+
+using List = ExplorerLogic::List;
+using Mode = ExplorerLogic::Mode;
+
+// The commands a state enables, by short names, in a fixed order.
+const std::pair<int, const char*> kJudged[] = {
+    {kCmdUpload, "up"},       {kCmdDownload, "down"},  {kCmdMail, "mail"},
+    {kCmdNewFolder, "new"},   {kCmdDelete, "del"},     {kCmdRename, "ren"},
+    {kCmdDisconnect, "disc"}, {kCmdCapacity, "space"}, {kCmdConnect, "conn"},
+    {kCmdRefresh, "refresh"}, {kCmdSelectAll, "all"}};
+
+QString commandName(int command) {
+  for (const auto& [c, name] : kJudged)
+    if (c == command) return name;
+  return QString::number(command);
+}
+
+TEST(CommandRules, EachCommandFollowsTheListTheModeTheSelectionAndTheRights) {
+  constexpr List R = List::kRemote, L = List::kLocal;
+  constexpr Mode F = Mode::kFileList, D = Mode::kDiskList;
+  // The state (active list, remote mode, session mode, disks, selected remote rows, a
+  // selected row connected), the commands enabled besides refresh and select all, and which
+  // of connect and disconnect the button row shows.
+  // clang-format off
+  const std::tuple<ViewState, QString, const char*> cases[] = {
+      {{R, F, 1, 3, 1, false}, "down mail new del ren disc space", "disc"},
+      {{R, F, 4, 3, 1, false}, "down mail new del ren disc space", "disc"},
+      {{R, F, 2, 3, 1, false}, "down mail new disc space", "disc"},
+      {{R, F, 3, 3, 1, false}, "down mail disc space", "disc"},
+      {{R, F, 3, 3, 4, false}, "down mail disc space", "disc"},
+      {{R, F, 1, 3, 0, false}, "new del ren disc space", "disc"},
+      {{L, F, 1, 3, 0, false}, "up new del ren disc space", "disc"},
+      {{L, F, 2, 3, 1, false}, "up new del ren disc space", "disc"},
+      {{L, F, 3, 3, 1, false}, "new del ren disc space", "disc"},
+      {{L, F, 4, 3, 0, false}, "up new del ren disc space", "disc"},
+      {{R, F, 1, 0, 1, false}, "down mail new del ren", "disc"},
+      {{R, D, 1, 3, 0, false}, "", "conn"},
+      {{R, D, 1, 3, 1, false}, "conn", "conn"},
+      {{R, D, 3, 3, 1, true}, "disc", "disc"},
+      {{R, D, 1, 3, 2, true}, "disc", "disc"},
+      {{L, D, 1, 3, 0, false}, "new del ren", "conn"},
+      {{R, D, 3, 0, 0, false}, "", "conn"},
+  };
+  // clang-format on
+  for (const auto& [state, enabled, shown] : cases) {
+    const CommandRules rules(state);
+    QStringList on;
+    for (const auto& [command, name] : kJudged)
+      if (rules.enabled(command) && command != kCmdRefresh && command != kCmdSelectAll) on << name;
+    SCOPED_TRACE(enabled.toStdString());
+    EXPECT_EQ(on.join(' '), enabled);
+    EXPECT_EQ(rules.connectShown() ? "conn" : "disc", QString(shown));
+    EXPECT_NE(rules.connectShown(), rules.disconnectShown());
+    for (int always : {kCmdRefresh, kCmdSelectAll, kCmdLogin, kCmdLogout, kCmdExit, kCmdVersion,
+                       kCmdSettings, kCmdOpenDownloadFolder})
+      EXPECT_TRUE(rules.enabled(always)) << always;
+  }
+}
+
+TEST(CommandRules, PopUpsOfferTheirItemsAsTheListHeldAllows) {
+  constexpr List R = List::kRemote, L = List::kLocal;
+  constexpr Mode F = Mode::kFileList, D = Mode::kDiskList;
+  // The state, the list held, on a row, that row connected; the items ("-" when disabled).
+  // clang-format off
+  const std::tuple<ViewState, List, bool, bool, QString> cases[] = {
+      {{L, F, 2, 3, 0, false}, R, true, false, "-del -ren down"},
+      {{R, F, 3, 3, 1, false}, R, false, false, "refresh -new all"},
+      {{R, D, 1, 3, 0, false}, R, true, false, "conn"},
+      {{R, D, 1, 3, 1, false}, R, true, true, "disc"},
+      {{R, F, 3, 3, 1, false}, L, true, false, "del ren -up"},
+      {{R, D, 1, 3, 0, false}, L, true, false, "del ren -up"},
+  };
+  // clang-format on
+  for (const auto& [state, list, on_row, connected, items] : cases) {
+    QStringList shown;
+    for (const CommandRules::Item& item : CommandRules(state).popup(list, on_row, connected))
+      shown << (item.enabled ? "" : "-") + commandName(item.command);
+    EXPECT_EQ(shown.join(' '), items);
   }
 }
 

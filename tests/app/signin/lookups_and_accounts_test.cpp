@@ -104,6 +104,26 @@ TEST_F(AccountStoreTest, SavesAndDeletesKeepTheListItemByItem) {
   }
 }
 
+TEST_F(AccountStoreTest, ASignInFromTheMenuWithoutAPasswordKeepsTheRememberedOne) {
+  // The sign-in's password, whether it asked to forget, from the menu; the password then
+  // remembered ("-" when the account is forgotten).
+  const std::tuple<QString, bool, bool, QString> cases[] = {
+      {"new", false, false, "new"}, {"new", false, true, "new"}, {"", false, false, ""},
+      {"", false, true, "old"},     {"", true, true, "-"},       {"new", true, false, "-"},
+  };
+  for (const auto& [password, forget, from_menu, remembered] : cases) {
+    SCOPED_TRACE(password.toStdString() + (forget ? " forget" : "") + (from_menu ? " menu" : ""));
+    accounts_.saveAccount(account("kim", "old"));
+    LoginInfo signed_in = account("kim", password);
+    signed_in.deleteInfo = forget;
+    accounts_.storeSignIn(signed_in, from_menu);
+    EXPECT_EQ(accounts_.accounts().contains("kim@vemar.net")
+                  ? accounts_.restorePassword("kim@vemar.net")
+                  : QString("-"),
+              remembered);
+  }
+}
+
 TEST_F(AccountStoreTest, PasswordsComeBackAsSavedUpTo80Characters) {
   const QString passwords[] = {"", "비밀번호", QChar(0x04CB) + QString("abc"),  // scrambles to 0
                                QString(80, 'x'), QString(81, 'x')};

@@ -57,7 +57,8 @@ W* child(QWidget* parent, const char* name) {
 
 struct Prompt {
   bool question = false;
-  QString title;  // empty for the standard "ZAVEL" title
+  bool yesNo = false;  // a Yes/No question rather than OK/Cancel
+  QString title;       // empty for the standard "ZAVEL" title
   QString text;
   PromptIcon icon = PromptIcon::kNone;
 };
@@ -66,19 +67,22 @@ struct Prompt {
 class ScriptedPrompter : public Prompter {
  public:
   void inform(const QString& text, PromptIcon icon) override {
-    prompts_.push_back({false, QString(), text, icon});
+    prompts_.push_back({false, false, QString(), text, icon});
   }
   bool confirm(const QString& text, PromptIcon icon) override {
-    prompts_.push_back({true, QString(), text, icon});
-    const bool ok = answers_.empty() || answers_.front();
-    if (!answers_.empty()) answers_.pop_front();
-    return ok;
+    prompts_.push_back({true, false, QString(), text, icon});
+    return next();
+  }
+  bool askYesNo(const QString& text, PromptIcon icon) override {
+    prompts_.push_back({true, true, QString(), text, icon});
+    return next();
   }
   void informTitled(const QString& title, const QString& text, PromptIcon icon) override {
-    prompts_.push_back({false, title, text, icon});
+    prompts_.push_back({false, false, title, text, icon});
   }
 
-  // Answers for the next questions, in order; a question beyond the script is answered OK.
+  // Answers for the next questions, in order; a question beyond the script is answered OK
+  // (or Yes).
   void answer(std::initializer_list<bool> answers) { answers_.insert(answers_.end(), answers); }
   const std::vector<Prompt>& prompts() const { return prompts_; }
   QStringList texts() const {
@@ -89,6 +93,12 @@ class ScriptedPrompter : public Prompter {
   void clear() { prompts_.clear(); }
 
  private:
+  bool next() {
+    const bool ok = answers_.empty() || answers_.front();
+    if (!answers_.empty()) answers_.pop_front();
+    return ok;
+  }
+
   std::vector<Prompt> prompts_;
   std::deque<bool> answers_;
 };

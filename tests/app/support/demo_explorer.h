@@ -16,8 +16,10 @@ namespace zavel::app::testing {
 
 class DemoExplorerTest : public ::testing::Test {
  protected:
-  // ownAddress: see DemoServer.
-  explicit DemoExplorerTest(bool ownAddress = false) : demo_(ownAddress) {
+  // ownAddress and adjust: see DemoServer; disks: the demo user's disk count.
+  explicit DemoExplorerTest(bool ownAddress = false, const DemoServer::Adjust& adjust = {},
+                            int disks = 3)
+      : demo_(ownAddress, adjust) {
     login_.id = "demo";
     login_.domain = "@zavel.net";
     const ServerEndpoint list{QString::fromStdString(demo_.server().listHost()),
@@ -25,7 +27,7 @@ class DemoExplorerTest : public ::testing::Test {
     lookups_.setPortalServer({list.host, demo_.server().portalPort()});
     lookups_.setOctaServer(list);
     EXPECT_EQ(lookups_.userByIdDomain(), "1001");
-    EXPECT_EQ(lookups_.diskList(), 3);
+    EXPECT_EQ(lookups_.diskList(), disks);
     document_.setOctaServer(list);
     document_.setFileServerPort(demo_.server().filePort());
   }

@@ -6,7 +6,7 @@
 
 namespace zavel::app::testing {
 
-DemoServer::DemoServer(bool ownAddress) {
+DemoServer::DemoServer(bool ownAddress, const Adjust& adjust) {
   std::random_device random;
   data_ = std::filesystem::temp_directory_path() /
           ("zavel-app-demo-" + std::to_string(random()) + std::to_string(random()));
@@ -17,22 +17,25 @@ DemoServer::DemoServer(bool ownAddress) {
   server_ = std::make_unique<devserver::DevServer>(options);
   std::string error;
   if (!server_->start(&error)) throw std::runtime_error("devserver: " + error);
-  if (!ownAddress) return;
+  if (!ownAddress && !adjust) return;
 
-  // Seeded: now again on an address of its own, the hosts in the configuration moved there.
+  // Seeded: now again with the configuration changed, on an address of its own if asked,
+  // with the hosts in the configuration moved there.
   server_->stop();
   devserver::Config config;
   const auto file = data_ / devserver::kConfigFileName;
   if (!devserver::loadConfig(file, &config, &error)) throw std::runtime_error(error);
+  if (adjust) adjust(config);
+  options.seed_demo = false;
   for (int attempt = 0; attempt < 20; ++attempt) {
-    const std::string host = "127.0.0." + std::to_string(2 + random() % 250);
+    const std::string host =
+        ownAddress ? "127.0.0." + std::to_string(2 + random() % 250) : "127.0.0.1";
     for (auto& account : config.accounts)
       for (auto& disk : account.disks) disk.host = host;
     for (auto& club : config.clubs) club.host = host;
     if (!devserver::saveConfig(file, config, &error)) throw std::runtime_error(error);
-    options.seed_demo = false;
     options.useFreePorts(host);
-    options.file.port = devserver::kFileServerPort;
+    if (ownAddress) options.file.port = devserver::kFileServerPort;
     server_ = std::make_unique<devserver::DevServer>(options);
     if (server_->start(&error)) return;
   }

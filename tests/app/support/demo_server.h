@@ -2,20 +2,25 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "devserver/config.h"
 #include "devserver/dev_server.h"
 
 namespace zavel::app::testing {
 
 class DemoServer {
  public:
+  using Adjust = std::function<void(devserver::Config&)>;
   // Every server on a free port of 127.0.0.1. With ownAddress, every server is on a
   // loopback address of its own (127.0.0.N) and the file server on the service's fixed
-  // port, which club-disk transfers need; the disks and clubs are handed out there.
-  explicit DemoServer(bool ownAddress = false);  // throws std::runtime_error when it cannot start
+  // port, which club-disk transfers need; the disks and clubs are handed out there. adjust
+  // changes the demo configuration before the servers start. Throws std::runtime_error
+  // when it cannot start.
+  explicit DemoServer(bool ownAddress = false, const Adjust& adjust = {});
   ~DemoServer();
 
   devserver::DevServer& server() { return *server_; }

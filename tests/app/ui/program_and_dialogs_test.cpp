@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -323,6 +324,99 @@ TEST_F(ShellTest, DisconnectCommandShowsTheDiskListAndExitAsksFirst) {
   frame_.updateAvailable();
   EXPECT_FALSE(frame_.isVisible());
   EXPECT_EQ(prompter_.prompts().back().title, text::tr(text::kUpdateTitle));
+}
+
+// What the window offers as a person sees it: the enabled commands of both menus (shown, so
+// that they ask the rules) and the command bar, and the upload and download buttons.
+QString offered(MainFrame& frame) {
+  for (const char* name : {"connectionMenu", "fileMenu"}) {
+    auto* menu = child<QMenu>(&frame, name);
+    menu->popup(QPoint(0, 0));
+    menu->hide();
+  }
+  const std::pair<int, const char*> judged[] = {
+      {kCmdUpload, "up"},  {kCmdDownload, "down"},   {kCmdNewFolder, "new"}, {kCmdDelete, "del"},
+      {kCmdRename, "ren"}, {kCmdDisconnect, "disc"}, {kCmdCapacity, "space"}};
+  QStringList on;
+  for (const auto& [command, name] : judged) {
+    bool enabled = true;  // every action of the command: menu item and command-bar button
+    for (QAction* action : frame.findChildren<QAction*>())
+      if (action->data().toInt() == command) enabled = enabled && action->isEnabled();
+    if (enabled) on << name;
+  }
+  on << "|";
+  for (const char* button : {"uploadButton", "downloadButton"})
+    if (child<QPushButton>(&frame, button)->isEnabled()) on << button;
+  return on.join(' ');
+}
+
+// A press on a list's empty area, below its rows.
+void pressEmpty(MainFrame& frame, const char* list) {
+  QWidget* viewport = child<QTreeView>(&frame, list)->viewport();
+  QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(5, viewport->height() - 5));
+  QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(5, viewport->height() - 5));
+}
+
+TEST_F(ShellTest, ButtonsMenusAndTheCommandBarOfferOnlyWhatTheDiskAllows) {
+  frame_.resize(640, 600);
+  frame_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame_));
+  explorer().chooseLevel(ExplorerLogic::List::kRemote, 0);  // the disk list, nothing selected
+  EXPECT_EQ(offered(frame_), "|");
+
+  // The read-only club, then the club the user may write; each with either list pressed.
+  const std::tuple<int, const char*, QString> cases[] = {
+      {2, "remoteList", "disc space |"},
+      {2, "localList", "new del ren disc space |"},
+      {1, "remoteList", "new del ren disc space |"},
+      {1, "localList", "up new del ren disc space | uploadButton"},
+  };
+  for (const auto& [disk, list, shown] : cases) {
+    SCOPED_TRACE(list);
+    explorer().chooseLevel(ExplorerLogic::List::kRemote, 0);
+    ASSERT_TRUE(explorer().connectSelected({disk}));
+    pressEmpty(frame_, list);
+    EXPECT_EQ(offered(frame_), shown);
+  }
+  // Read-only: a file dragged from the desktop onto the disk is not taken.
+  explorer().chooseLevel(ExplorerLogic::List::kRemote, 0);
+  ASSERT_TRUE(explorer().connectSelected({2}));
+  QMimeData files;
+  files.setUrls({QUrl::fromLocalFile(device_.path())});
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(child<QTreeView>(&frame_, "remoteList")->viewport(), &enter);
+  EXPECT_FALSE(enter.isAccepted());
+  EXPECT_TRUE(prompter_.texts().isEmpty());
+}
+
+TEST_F(ShellTest, ASignInFromTheMenuFirstEndsTheOldListsSessions) {
+  ZavelSession* old = document_.listing();
+  ASSERT_NE(old, nullptr);
+  frame_.shell().closeDisks();
+  EXPECT_EQ(zavel_GetSessionPath(old), nullptr);  // no longer a session of the library
+  EXPECT_EQ(document_.currentDisk(), nullptr);
+  EXPECT_EQ(frame_.shell().capacityText(), std::nullopt);
+  EXPECT_EQ(explorer().mode(), ExplorerLogic::Mode::kDiskList);
+}
+
+TEST_F(ShellTest, ThePopUpsRenameNamesTheRowHeld) {
+  for (const char* name : {"a.txt", "b.txt"}) testing::writeFile(device_.filePath(name), "");
+  explorer().fillLocal("");
+  frame_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame_));
+  auto* list = child<QTreeView>(&frame_, "localList");
+  list->selectAll();  // a.txt is the first selected row; b.txt is held
+  QTimer::singleShot(0, [] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    for (QAction* action : menu->actions())
+      if (action->data().toInt() == kCmdRename) menu->setActiveAction(action);
+    QTest::keyClick(menu, Qt::Key_Return);
+  });
+  emit list->customContextMenuRequested(list->visualRect(list->model()->index(1, 0)).center());
+  auto* editor = list->viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->text(), "b.txt");
 }
 
 // While the chooser runs: "위로", a double click on `enter`, then OK; records the drop-down.

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <tuple>
 
-#include "api/error_state.h"
 #include "devserver/file/fs_ops.h"
+#include "session/error_state.h"
 #include "tests/devserver/test_client.h"
 
 namespace zavel::devserver {

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <regex>
 
-#include "api/error_state.h"
 #include "protocol/framing.h"
+#include "session/error_state.h"
 #include "tests/devserver/test_client.h"
 
 namespace zavel::testing {

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "api/error_state.h"
 #include "devserver/file/writer_table.h"
+#include "session/error_state.h"
 #include "tests/devserver/test_client.h"
 #include "tests/support/tcp_relay.h"
 

@@ -1,4 +1,5 @@
-// The calling thread's error number and text, and the fixed English messages.
+// The calling thread's error number and text, which sessions and transfers set when a call
+// fails; the fixed English messages come along with the numbers.
 #pragma once
 
 #include <cstdint>
