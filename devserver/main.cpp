@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "devserver/dev_server.h"
+#include "devserver/loopback.h"
 
 namespace {
 
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
   DevServerOptions options;
   std::string data;
   std::vector<std::string> listens;
+  bool allow_remote = false;
   app.add_option("--data", data, "data folder: config.json and one folder per disk")->required();
   app.add_flag("--seed-demo", options.seed_demo,
                "create a demo account, disk and club when the data folder is empty");
@@ -75,6 +77,9 @@ int main(int argc, char** argv) {
   app.add_option("--max-connections", options.max_connections,
                  "connections served at once per server")
       ->check(CLI::Range(1, 100000));
+  app.add_flag("--allow-remote", allow_remote,
+               "listen on addresses other than loopback (127.0.0.0/8, ::1, localhost); disks "
+               "then open without a password to anyone who can reach the servers");
   CLI11_PARSE(app, argc, argv);
   options.data_dir = data;
   for (const std::string& l : listens) {
@@ -84,6 +89,18 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  // Disks open by id alone; off loopback that is an open door, so it takes a flag.
+  std::string remote;
+  for (const std::string& e : zavel::devserver::remoteEndpoints(options))
+    remote += (remote.empty() ? "" : ", ") + e;
+  if (!remote.empty() && !allow_remote) {
+    std::cerr << "zavel-devserver: refusing to listen beyond loopback on " << remote
+              << "; its disks would open there without a password (--allow-remote allows it)\n";
+    return 2;
+  }
+  if (!remote.empty())
+    std::cerr << "zavel-devserver: warning: listening beyond loopback on " << remote
+              << "; its disks open without a password to anyone who can reach it\n";
 
   // Signals are taken synchronously below; every thread started from here blocks them.
   sigset_t stop_signals;

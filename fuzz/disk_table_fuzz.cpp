@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "app/signin/disk_table.h"
+#include "client/disk_table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view fields = input.substr(0, nul);
   const std::string_view values =
       nul == std::string_view::npos ? std::string_view() : input.substr(nul + 1);
-  zavel::app::DiskTable table;
+  zavel::client::DiskTable table;
   const bool parsed = table.parse(fields, values);
   if (!parsed && table.rows() != 0) __builtin_trap();  // a failed parse leaves no table
   // The first and last rows are whole, and nothing lies past the last.

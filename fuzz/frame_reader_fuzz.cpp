@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/signin/frame_reader.h"
+#include "client/frame_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
@@ -11,13 +11,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t piece = 1 + data[0] % 64;
   ++data;
   --size;
-  zavel::app::FrameReader reader;
+  zavel::client::FrameReader reader;
   zavel::portal::PortalMessage message;
   for (size_t at = 0; at < size; at += piece) {
     reader.append(data + at, size - at < piece ? size - at : piece);
     for (;;) {
       const auto next = reader.next(&message);
-      if (next != zavel::app::FrameReader::Next::kMessage) break;
+      if (next != zavel::client::FrameReader::Next::kMessage) break;
       zavel::portal::FormMap header, text;
       zavel::portal::ValueMap values;
       message.parseHeader(&header);

@@ -22,13 +22,14 @@ Connection::~Connection() {
   close();
 }
 
-bool Connection::connect(const char* host, uint16_t port, int blocking) {
+bool Connection::connect(const char* host, uint16_t port, int blocking, int32_t timeout_ms) {
   if (host == nullptr || *host == '\0') return false;
   close();
   ACE_INET_Addr address;
   if (address.set(port, host, 1, AF_INET) != 0) return false;
   ACE_SOCK_Connector connector;
-  if (connector.connect(stream_, address) != 0) {
+  ACE_Time_Value limit(timeout_ms / 1000, (timeout_ms % 1000) * 1000);
+  if (connector.connect(stream_, address, timeout_ms < 0 ? nullptr : &limit) != 0) {
     close();
     return false;
   }

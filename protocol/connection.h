@@ -31,9 +31,9 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  // Resolves the host (a name or dotted address) and connects. Blocking flag non-zero
-  // leaves the socket blocking. True when connected.
-  bool connect(const char* host, uint16_t port, int blocking = 1);
+  // Resolves the host (a name or dotted address) and connects, within timeout_ms when it is
+  // not -1. Blocking flag non-zero leaves the socket blocking. True when connected.
+  bool connect(const char* host, uint16_t port, int blocking = 1, int32_t timeout_ms = -1);
 
   int64_t sendRecord(const ParamRecord& record, int32_t timeout_ms);
   int64_t receiveRecord(ParamRecord& record, int32_t timeout_ms);

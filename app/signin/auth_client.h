@@ -1,15 +1,17 @@
-// The authentication exchange: ask the router for this connection's node, send the
-// credentials (password or launch session key) to the authentication service through the
-// root, and report the answer addressed back to the node.
+// The authentication exchange on the program's transport: the exchange's rules are the
+// client core's; this feeds it the messages that arrive and tells the dialog the outcome.
 #pragma once
 
 #include <QString>
 
+#include <memory>
+
 #include "app/signin/sock_handler.h"
+#include "client/auth_exchange.h"
 
 namespace zavel::app {
 
-inline constexpr uint16_t kAuthServerPort = 10020;
+inline constexpr uint16_t kAuthServerPort = client::kAuthServerPort;
 
 class AuthClient : public SockHandler {
   Q_OBJECT
@@ -20,7 +22,7 @@ class AuthClient : public SockHandler {
   AuthClient(QString userId, QString password, QString sessionKey, Prompter& prompter,
              QObject* parent = nullptr);
 
-  const QString& nodeAddress() const { return node_; }
+  QString nodeAddress() const;
 
  signals:
   // The progress of the exchange: 30, 35, 45, 60, 70, 80, 90 and 100.
@@ -37,14 +39,9 @@ class AuthClient : public SockHandler {
   void onConnectFailed() override { emit connectFailed(); }
 
  private:
-  void routed(const portal::FormMap& header);
-  void answered(const portal::FormMap& header, const portal::PortalMessage& message);
   void finish(bool success, const QString& message);
 
-  QString user_id_;
-  QString password_;
-  QString session_key_;
-  QString node_;
+  client::AuthExchange exchange_;
   bool finished_ = false;
 };
 

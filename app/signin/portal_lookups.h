@@ -1,7 +1,7 @@
-// The questions the program asks the portal's servers around a sign-in: the user number,
-// the disk list, where a disk is served, the user's level in a club, where the log server is,
-// and the connect log. Each is one request record on a fresh connection, and runs
-// synchronously on the caller's thread.
+// The questions the program asks the portal's servers around a sign-in (the user number, the
+// disk list, where a disk is served, the user's level in a club, the connect log), through
+// the client core's lookups: this converts the program's texts and tells the user what the
+// lookups say is to be told.
 #pragma once
 
 #include <QString>
@@ -9,10 +9,7 @@
 #include "app/signin/login_info.h"
 #include "app/signin/prompter.h"
 #include "app/signin/settings_store.h"
-
-namespace zavel {
-class ParamRecord;
-}
+#include "client/portal_client.h"
 
 namespace zavel::app {
 
@@ -20,8 +17,8 @@ class PortalLookups {
  public:
   PortalLookups(Prompter& prompter, LoginInfo& login);
 
-  void setPortalServer(const ServerEndpoint& server) { portal_ = server; }
-  void setOctaServer(const ServerEndpoint& server) { octa_ = server; }
+  void setPortalServer(const ServerEndpoint& server);
+  void setOctaServer(const ServerEndpoint& server);
 
   // The portal's refusal text of the last user-number or disk-list lookup.
   const QString& errorText() const { return error_text_; }
@@ -48,27 +45,17 @@ class PortalLookups {
   void insertConnectLog(const QString& clubNo, const QString& type, bool success, int errorCode);
 
   // The longest any send or receive without a time-out of its own waits.
-  static constexpr int kBoundedWaitMs = 30000;
-  void setBoundedWaitMs(int ms) { bounded_wait_ms_ = ms; }
+  static constexpr int kBoundedWaitMs = client::PortalClient::kBoundedWaitMs;
+  void setBoundedWaitMs(int ms) { client_.setBoundedWaitMs(ms); }
 
  private:
-  enum class Outcome { kDone, kNoConnection, kSendFailed, kReceiveFailed };
-  struct Exchange;
-
-  Outcome run(const ServerEndpoint& server, Exchange& exchange);
-  // Shows the transport failures of the disk-list and host lookups; true when there was one.
-  bool reportTransport(Outcome outcome);
-  int wait(int timeout_ms) const { return timeout_ms == -1 ? bounded_wait_ms_ : timeout_ms; }
+  // Shows what a lookup failure is to tell the user (not the silent ones); true when failed.
+  bool tell(const client::LookupFailure& failure);
 
   Prompter& prompter_;
   LoginInfo& login_;
-  ServerEndpoint portal_;
-  ServerEndpoint octa_;
+  client::PortalClient client_;
   QString error_text_;
-  QString log_host_;
-  uint16_t log_port_ = 0;
-  bool log_known_ = false;
-  int bounded_wait_ms_ = kBoundedWaitMs;
 };
 
 }  // namespace zavel::app

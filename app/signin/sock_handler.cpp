@@ -74,9 +74,9 @@ void SockHandler::receive() {
                  static_cast<size_t>(data.size()));
   portal::PortalMessage message;
   while (socket_) {
-    const FrameReader::Next next = reader_.next(&message);
-    if (next == FrameReader::Next::kNone) return;
-    if (next == FrameReader::Next::kBroken) {
+    const client::FrameReader::Next next = reader_.next(&message);
+    if (next == client::FrameReader::Next::kNone) return;
+    if (next == client::FrameReader::Next::kBroken) {
       // A stream that lost its framing (or announces a part too large to hold) can never be
       // read on: close it rather than buffer for ever.
       close();

@@ -8,7 +8,7 @@
 #include <QTcpSocket>
 #include <cstdint>
 
-#include "app/signin/frame_reader.h"
+#include "client/frame_reader.h"
 #include "app/signin/prompter.h"
 #include "protocol/portal/portal_message.h"
 
@@ -50,7 +50,7 @@ class SockHandler : public QObject {
 
   Prompter& prompter_;
   QPointer<QTcpSocket> socket_;
-  FrameReader reader_;
+  client::FrameReader reader_;
   QString host_;
   uint16_t port_ = 0;
   bool connected_ = false;

@@ -11,6 +11,7 @@
 #include <regex>
 #include <thread>
 
+#include "devserver/loopback.h"
 #include "tests/devserver/test_client.h"
 
 extern char** environ;
@@ -54,6 +55,13 @@ class Program {
     std::string s(buffer);
     if (!s.empty() && s.back() == '\n') s.pop_back();
     return s;
+  }
+  // Everything it writes from here until it closes its output, blank lines included.
+  std::string rest() {
+    std::string all;
+    char buffer[512];
+    while (out_ != nullptr && ::fgets(buffer, sizeof buffer, out_) != nullptr) all += buffer;
+    return all;
   }
   void signal(int sig) { ::kill(pid_, sig); }
   // Its exit status, waiting at most 20 seconds; -1 when it did not end.
@@ -116,14 +124,59 @@ TEST_F(ProgramTest, ExplainsWhatIsWrongInsteadOfStarting) {
       {{"--data", dir_.string(), "--seed-demo", "--listen", "disk=:0"}, 2, "unknown server"},
       {{"--data", dir_.string(), "--listen", "file=127.0.0.1:99999"}, 2, "bad port"},
       {{}, 106, "--data"},
+      // Every role is checked before anything listens; none of these opens a socket.
+      {{"--data", dir_.string(), "--listen", "file=0.0.0.0:0"},
+       2,
+       "refusing to listen beyond loopback on file 0.0.0.0:0; its disks would open there without "
+       "a password (--allow-remote allows it)"},
+      {{"--data", dir_.string(), "--listen", "list=10.0.0.1:0"}, 2, "list 10.0.0.1:0"},
+      {{"--data", dir_.string(), "--listen", "portal=disk.example.net:0"},
+       2,
+       "portal disk.example.net:0"},
+      {{"--data", dir_.string(), "--listen", "log=192.168.1.5:0"}, 2, "--allow-remote"},
+      {{"--data", dir_.string(), "--listen", "auth=10.0.0.1"}, 2, "auth 10.0.0.1:10020"},
+      // Past the check these stop at the missing config.json, before binding.
+      {{"--data", (dir_ / "empty").string(), "--listen", "file=localhost:0", "--listen",
+        "list=127.9.9.9:0"},
+       1,
+       "config.json"},
+      {{"--data", (dir_ / "empty").string(), "--allow-remote", "--listen", "file=0.0.0.0:0",
+        "--listen", "auth=10.0.0.1:0"},
+       1,
+       "warning: listening beyond loopback on file 0.0.0.0:0, auth 10.0.0.1:0; its disks open "
+       "without a password to anyone who can reach it"},
+      {{"--help"}, 0, "--allow-remote"},
   };
   for (const auto& [args, code, says] : cases) {
     Program program(args);
-    std::string all, l;
-    while (!(l = program.line()).empty()) all += l + "\n";
+    const std::string all = program.rest();
     EXPECT_EQ(program.exitCode(), code) << all;
     EXPECT_NE(all.find(says), std::string::npos) << all;
   }
+}
+
+TEST(Loopback, OnlyAddressesNoOtherMachineCanReachCount) {
+  for (const char* host : {"127.0.0.1", "127.4.5.6", "127.255.255.255", "::1", "::ffff:127.0.0.1",
+                           "localhost", "LocalHost"})
+    EXPECT_TRUE(devserver::isLoopbackHost(host)) << host;
+  // A name counts as remote whatever it starts with; "127.1" resolves to 127.0.0.1 but is not a
+  // plain address, and "" is the wildcard to a resolver.
+  for (const char* host :
+       {"0.0.0.0", "10.0.0.1", "126.255.255.255", "128.0.0.1", "::", "::2", "::ffff:10.0.0.1",
+        "disk.example.net", "127.attacker.example", "localhost.example.net", "127.1", ""})
+    EXPECT_FALSE(devserver::isLoopbackHost(host)) << '"' << host << '"';
+}
+
+TEST(Loopback, NamesEveryListenerOffLoopbackAndAPortalOnlyWhenItHasItsOwn) {
+  devserver::DevServerOptions options;
+  EXPECT_TRUE(devserver::remoteEndpoints(options).empty());
+  options.list.host = "0.0.0.0";
+  EXPECT_EQ(devserver::remoteEndpoints(options), std::vector<std::string>{"list 0.0.0.0:22222"});
+  options.portal = devserver::Endpoint{"10.1.2.3", 8080};
+  options.auth = {"::", 0};
+  options.file.host = "localhost";
+  EXPECT_EQ(devserver::remoteEndpoints(options),
+            (std::vector<std::string>{"list 0.0.0.0:22222", "portal 10.1.2.3:8080", "auth :::0"}));
 }
 
 }  // namespace

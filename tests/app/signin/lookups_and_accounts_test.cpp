@@ -13,7 +13,7 @@
 #include <tuple>
 
 #include "app/signin/account_store.h"
-#include "app/signin/disk_table.h"
+#include "client/disk_table.h"
 #include "app/signin/portal_lookups.h"
 #include "app/signin/texts.h"
 #include "protocol/portal/portal_scrambler.h"
@@ -254,7 +254,7 @@ TEST(DiskTable, SplitsFieldsAndRows) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fields.substr(0, 40) + " / " + c.values.substr(0, 40));
-    DiskTable t;
+    client::DiskTable t;
     t.parse("old", "1");
     EXPECT_EQ(t.parse(sep(c.fields), sep(c.values)), c.ok);
     EXPECT_EQ(t.rows(), c.rows);

@@ -10,7 +10,7 @@
 #include <tuple>
 
 #include "app/signin/auth_client.h"
-#include "app/signin/frame_reader.h"
+#include "client/frame_reader.h"
 #include "app/signin/launch_keys.h"
 #include "app/signin/sign_in_logic.h"
 #include "app/signin/texts.h"
@@ -80,13 +80,13 @@ TEST(FrameReader, DeliversBackToBackAndSplitMessagesWhole) {
   // Every split point of the two-message stream gives the same two messages.
   for (size_t cut = 0; cut <= stream.size(); ++cut) {
     SCOPED_TRACE(cut);
-    FrameReader reader;
+    client::FrameReader reader;
     std::vector<std::vector<uint8_t>> got;
     portal::PortalMessage m;
     reader.append(stream.data(), cut);
-    while (reader.next(&m) == FrameReader::Next::kMessage) got.push_back(m.bytes());
+    while (reader.next(&m) == client::FrameReader::Next::kMessage) got.push_back(m.bytes());
     reader.append(stream.data() + cut, stream.size() - cut);
-    while (reader.next(&m) == FrameReader::Next::kMessage) got.push_back(m.bytes());
+    while (reader.next(&m) == client::FrameReader::Next::kMessage) got.push_back(m.bytes());
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0], one);
     EXPECT_EQ(got[1], two);
@@ -95,20 +95,20 @@ TEST(FrameReader, DeliversBackToBackAndSplitMessagesWhole) {
 }
 
 TEST(FrameReader, RefusesBrokenOrOversizedFrames) {
-  const std::tuple<const char*, std::vector<uint8_t>, FrameReader::Next> cases[] = {
-      {"wrong magic", {0x01, 0x31, 0x30, 0xF3, 0, 0, 0, 0}, FrameReader::Next::kBroken},
-      {"header over 1 MiB", frameWith((1u << 20) + 1, 0), FrameReader::Next::kBroken},
-      {"header of 2^32-1", frameWith(0xFFFFFFFFu, 0), FrameReader::Next::kBroken},
-      {"body over 1 MiB", frameWith(8, (1u << 20) + 1), FrameReader::Next::kBroken},
-      {"body of 1 MiB waits for its bytes", frameWith(8, 1u << 20), FrameReader::Next::kNone},
-      {"three bytes", {0x01, 0x31, 0x30}, FrameReader::Next::kNone},
-      {"nothing", {}, FrameReader::Next::kNone},
-      {"empty header and body", frameWith(0, 0), FrameReader::Next::kMessage},
-      {"header of 1 MiB waits for its bytes", frameWith(1u << 20, 0), FrameReader::Next::kNone},
+  const std::tuple<const char*, std::vector<uint8_t>, client::FrameReader::Next> cases[] = {
+      {"wrong magic", {0x01, 0x31, 0x30, 0xF3, 0, 0, 0, 0}, client::FrameReader::Next::kBroken},
+      {"header over 1 MiB", frameWith((1u << 20) + 1, 0), client::FrameReader::Next::kBroken},
+      {"header of 2^32-1", frameWith(0xFFFFFFFFu, 0), client::FrameReader::Next::kBroken},
+      {"body over 1 MiB", frameWith(8, (1u << 20) + 1), client::FrameReader::Next::kBroken},
+      {"body of 1 MiB waits for its bytes", frameWith(8, 1u << 20), client::FrameReader::Next::kNone},
+      {"three bytes", {0x01, 0x31, 0x30}, client::FrameReader::Next::kNone},
+      {"nothing", {}, client::FrameReader::Next::kNone},
+      {"empty header and body", frameWith(0, 0), client::FrameReader::Next::kMessage},
+      {"header of 1 MiB waits for its bytes", frameWith(1u << 20, 0), client::FrameReader::Next::kNone},
   };
   for (const auto& [what, bytes, expected] : cases) {
     SCOPED_TRACE(what);
-    FrameReader reader;
+    client::FrameReader reader;
     reader.append(bytes.data(), bytes.size());
     portal::PortalMessage m;
     EXPECT_EQ(reader.next(&m), expected);

@@ -7,33 +7,6 @@
 
 namespace zavel::app::testing {
 
-portal::PortalMessage textMessage(const Pairs& header, const Pairs& body) {
-  portal::FormMap h, b;
-  for (const auto& [k, v] : header) h.set(k, v);
-  for (const auto& [k, v] : body) b.set(k, v);
-  return portal::PortalMessage::build(h, b);
-}
-
-portal::PortalMessage queryNodeAns(const std::string& node) {
-  return textMessage({{"ctrl", "general"},
-                      {"general", "queryNodeAns"},
-                      {"parentName", "root"},
-                      {"childName", "c1"},
-                      {"yourNodeAddr", node}});
-}
-
-portal::PortalMessage authAnswer(const std::string& to, Pairs body) {
-  Pairs full = {{"inform", "auth"}, {"result", "0"}, {"errmsg", ""}, {"name", "Tester"},
-                {"userno", "1001"}, {"kid", "k"},    {"eid", "e"}};
-  for (const auto& [key, value] : body) {
-    auto it = std::find_if(full.begin(), full.end(), [&](const auto& p) { return p.first == key; });
-    it == full.end() ? void(full.emplace_back(key, value)) : void(it->second = value);
-  }
-  // A value of "<drop>" leaves the key out.
-  std::erase_if(full, [](const auto& p) { return p.second == "<drop>"; });
-  return textMessage({{"to", to}, {"from", "root"}}, full);
-}
-
 QByteArray bytesOf(const portal::PortalMessage& message) {
   return QByteArray(reinterpret_cast<const char*>(message.bytes().data()),
                     static_cast<qsizetype>(message.bytes().size()));
@@ -76,7 +49,7 @@ void FakeAuthServer::read() {
   reader_.append(reinterpret_cast<const uint8_t*>(data.constData()),
                  static_cast<size_t>(data.size()));
   portal::PortalMessage message;
-  while (reader_.next(&message) == FrameReader::Next::kMessage) {
+  while (reader_.next(&message) == client::FrameReader::Next::kMessage) {
     const int index = static_cast<int>(received_.size());
     received_.push_back(message);
     for (const QByteArray& reply : script_[index]) client_->write(reply);

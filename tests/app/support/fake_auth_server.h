@@ -12,19 +12,16 @@
 #include <utility>
 #include <vector>
 
-#include "app/signin/frame_reader.h"
+#include "client/frame_reader.h"
 #include "protocol/portal/portal_message.h"
+#include "tests/support/portal_messages.h"
 
 namespace zavel::app::testing {
 
-using Pairs = std::vector<std::pair<std::string, std::string>>;
-
-// A message with a form header and a form body.
-portal::PortalMessage textMessage(const Pairs& header, const Pairs& body = {});
-// The router's answer to queryNode for the node address.
-portal::PortalMessage queryNodeAns(const std::string& node);
-// An authentication answer to node; result "0" with every field unless changed or dropped.
-portal::PortalMessage authAnswer(const std::string& to, Pairs body = {});
+using zavel::testing::authAnswer;
+using zavel::testing::Pairs;
+using zavel::testing::queryNodeAns;
+using zavel::testing::textMessage;
 
 class FakeAuthServer : public QObject {
   Q_OBJECT
@@ -49,7 +46,7 @@ class FakeAuthServer : public QObject {
 
   QTcpServer server_;
   QPointer<QTcpSocket> client_;
-  FrameReader reader_;
+  client::FrameReader reader_;
   std::map<int, std::vector<QByteArray>> script_;
   std::vector<portal::PortalMessage> received_;
   bool gone_ = false;

@@ -1,6 +1,6 @@
-#include "app/signin/frame_reader.h"
+#include "client/frame_reader.h"
 
-namespace zavel::app {
+namespace zavel::client {
 
 void FrameReader::append(const uint8_t* data, size_t size) {
   if (start_ > 0 && start_ == buffer_.size()) clear();
@@ -33,4 +33,4 @@ void FrameReader::clear() {
   start_ = 0;
 }
 
-}  // namespace zavel::app
+}  // namespace zavel::client

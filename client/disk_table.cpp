@@ -1,6 +1,6 @@
-#include "app/signin/disk_table.h"
+#include "client/disk_table.h"
 
-namespace zavel::app {
+namespace zavel::client {
 namespace {
 
 bool isSeparator(char c) {
@@ -60,4 +60,4 @@ std::optional<std::string> DiskTable::cell(std::string_view column, size_t row) 
   return std::nullopt;
 }
 
-}  // namespace zavel::app
+}  // namespace zavel::client

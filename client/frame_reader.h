@@ -7,7 +7,7 @@
 
 #include "protocol/portal/portal_message.h"
 
-namespace zavel::app {
+namespace zavel::client {
 
 class FrameReader {
  public:
@@ -25,4 +25,4 @@ class FrameReader {
   size_t start_ = 0;  // bytes at the front already handed out
 };
 
-}  // namespace zavel::app
+}  // namespace zavel::client

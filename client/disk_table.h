@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace zavel::app {
+namespace zavel::client {
 
 class DiskTable {
  public:
@@ -37,4 +37,4 @@ class DiskTable {
   std::vector<std::pair<uint32_t, uint32_t>> cells_;  // offset and length in values_, by row
 };
 
-}  // namespace zavel::app
+}  // namespace zavel::client
