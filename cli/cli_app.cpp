@@ -9,9 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "cli/account.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/disk.h"
+#include "cli/program_settings.h"
+#include "cli/remote_path.h"
+#include "cli/rights.h"
 #include "cli/terminal.h"
 
 namespace zavel::cli {
@@ -24,8 +28,15 @@ struct ConnectionOptions {
   std::string user;
   int32_t club = 0;
   std::string list_server;
-  int32_t mode = 3;
+  int32_t mode = 1;
   int32_t timeout_ms = 30000;
+  // Signing in by account instead.
+  std::string account;
+  std::string session_key;
+  std::string auth_server = "127.0.0.1:" + std::to_string(client::kAuthServerPort);
+  std::string portal;
+  std::string club_server;
+  std::string disk = client::kOwnDiskName;
 };
 
 struct ConflictFlags {
@@ -48,29 +59,67 @@ void addConflictFlags(CLI::App* command, ConflictFlags* flags) {
   overwrite->excludes(skip);
 }
 
-// "HOST:PORT" with a port from 1 to 65535.
-bool splitEndpoint(const std::string& text, std::string* host, uint16_t* port) {
-  const size_t colon = text.rfind(':');
-  if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return false;
-  const std::string digits = text.substr(colon + 1);
-  if (digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos)
-    return false;
-  const unsigned long value = std::stoul(digits);
-  if (value == 0 || value > 65535) return false;
-  *host = text.substr(0, colon);
-  *port = static_cast<uint16_t>(value);
-  return true;
-}
-
 int usage(const std::string& text) {
   std::cerr << "zavel-cli: " << text << "\n(--help shows the options)\n";
   return kExitUsage;
+}
+
+std::string passwordFromUser(const std::string& prompt) {
+  std::string password;
+  if (const char* env = std::getenv("ZAVEL_PASSWORD")) {
+    password = env;
+  } else if (isTerminal(0)) {
+    promptPassword(prompt, &password);
+  }
+  return password;
+}
+
+// Checks the account options and signs in. Null with the exit status when that fails.
+std::unique_ptr<AccountSession> signInByAccount(const ConnectionOptions& c, int* status) {
+  AccountOptions options{c.account,     c.session_key, c.auth_server, c.portal,
+                         c.club_server, c.port,        c.timeout_ms};
+  const ProgramServers settings = c.portal.empty() || c.club_server.empty()
+                                      ? readProgramSettings(programSettingsPath())
+                                      : ProgramServers{};
+  std::string error;
+  std::unique_ptr<AccountSession> session = AccountSession::prepare(options, settings, &error);
+  if (!session) {
+    *status = usage(error);
+    return nullptr;
+  }
+  std::string password;
+  if (!session->hasSessionKey()) {
+    password = passwordFromUser("Password for " + session->name() + ": ");
+    if (password.empty()) {
+      *status = usage("no password for " + session->name() +
+                      ": set ZAVEL_PASSWORD, run on a terminal, or give --session-key");
+      return nullptr;
+    }
+  }
+  if (!session->signIn(password, &error)) {
+    std::cerr << "zavel-cli: cannot sign in as " << session->name() << ": " << printable(error)
+              << "\n";
+    *status = kExitFailed;
+    return nullptr;
+  }
+  return session;
 }
 
 std::unique_ptr<Disk> openDisk(const ConnectionOptions& c, int* status) {
   LibraryError error;
   std::unique_ptr<Disk> disk;
   std::string where;
+  if (!c.account.empty()) {
+    std::unique_ptr<AccountSession> account = signInByAccount(c, status);
+    if (!account) return nullptr;
+    std::string why;
+    disk = account->open(c.disk, &why);
+    if (!disk) {
+      std::cerr << "zavel-cli: " << printable(why) << "\n";
+      *status = kExitFailed;
+    }
+    return disk;
+  }
   if (c.club != 0) {
     std::string host;
     uint16_t port = 0;
@@ -85,12 +134,7 @@ std::unique_ptr<Disk> openDisk(const ConnectionOptions& c, int* status) {
       *status = usage("a personal disk needs --host and --user (or --club for a club disk)");
       return nullptr;
     }
-    std::string password;
-    if (const char* env = std::getenv("ZAVEL_PASSWORD")) {
-      password = env;
-    } else if (isTerminal(0)) {
-      promptPassword("Password for " + c.user + "@" + c.host + ": ", &password);
-    }
+    const std::string password = passwordFromUser("Password for " + c.user + "@" + c.host + ": ");
     where = c.user + "@" + c.host + ":" + std::to_string(c.port);
     disk = Disk::openPersonal(c.host, c.port, c.user, password, c.timeout_ms, &error);
   }
@@ -108,9 +152,11 @@ int runCli(int argc, char** argv) {
 
   CLI::App app{
       "zavel-cli: work with zavel network disks from the command line.\n"
-      "A personal disk: --host HOST --user ID (password from ZAVEL_PASSWORD or asked "
-      "on the terminal).\nA club's disk: --club N --list-server HOST:PORT; its items "
-      "are named by path (/octa/...) or by club key (<12> a file, <12@> a folder).",
+      "An account's disks: --account ID@DOMAIN [--disk NAME] (password from ZAVEL_PASSWORD "
+      "or asked on the terminal; the portal and club servers from the program's settings).\n"
+      "A personal disk: --host HOST --user ID (password as above).\nA club's disk: --club N "
+      "--list-server HOST:PORT; its items are named by path (/octa/...) or by club key (<12> "
+      "a file, <12@> a folder).",
       "zavel-cli"};
   app.require_subcommand(1, 1);
   app.fallthrough();
@@ -119,16 +165,37 @@ int runCli(int argc, char** argv) {
   bool quiet = false;
   // A connection option given twice (say, once in an alias) takes its last value.
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-  app.add_option("--host", c.host, "the personal disk's file server")->envname("ZAVEL_HOST");
+  CLI::Option* account =
+      app.add_option("--account", c.account, "sign in as ID@DOMAIN and work on its disks")
+          ->envname("ZAVEL_ACCOUNT");
+  app.add_option("--session-key", c.session_key,
+                 "with --account: sign in with this session key instead of a password")
+      ->envname("ZAVEL_SESSION_KEY");
+  app.add_option("--disk", c.disk, "the account's disk to work on, by its name")
+      ->needs(account)
+      ->capture_default_str();
+  app.add_option("--auth-server", c.auth_server, "the authentication server, HOST[:PORT]")
+      ->needs(account)
+      ->capture_default_str();
+  app.add_option("--portal", c.portal, "the portal, HOST:PORT (default: the program's settings)")
+      ->needs(account);
+  app.add_option("--club-server", c.club_server,
+                 "the club list server, HOST:PORT (default: the program's settings)")
+      ->needs(account);
+  CLI::Option* host =
+      app.add_option("--host", c.host, "the personal disk's file server")->envname("ZAVEL_HOST");
   app.add_option("--port", c.port, "the file server's port")
       ->envname("ZAVEL_PORT")
       ->check(CLI::Range(1, 65535))
       ->capture_default_str();
-  app.add_option("--user", c.user, "the account whose personal disk it is")->envname("ZAVEL_USER");
+  CLI::Option* user = app.add_option("--user", c.user, "the account whose personal disk it is")
+                          ->envname("ZAVEL_USER");
   CLI::Option* club = app.add_option("--club", c.club, "work on this club's shared disk")
                           ->check(CLI::Range(1, INT32_MAX));
+  account->excludes(host, user, club);
   app.add_option("--list-server", c.list_server, "the club list server, HOST:PORT")->needs(club);
-  app.add_option("--mode", c.mode, "the club member's level, handed to the library")
+  app.add_option("--mode", c.mode,
+                 "your rights on the club's disk: 1 all, 2 no delete or rename, 3 read only")
       ->needs(club)
       ->capture_default_str();
   app.add_option("--timeout", c.timeout_ms, "milliseconds each exchange may take")
@@ -139,6 +206,10 @@ int runCli(int argc, char** argv) {
 
   std::function<int(Disk&, Console&)> command;
   bool cancellable = false;
+
+  bool disks_json = false;
+  CLI::App* disks_cmd = app.add_subcommand("disks", "list the account's disks and your rights");
+  disks_cmd->add_flag("--json", disks_json, "one JSON array of objects instead of lines");
 
   LsOptions ls;
   CLI::App* ls_cmd = app.add_subcommand("ls", "list folders: size, date and name of each item");
@@ -226,11 +297,30 @@ int runCli(int argc, char** argv) {
   }
   for (const auto* two : {&mv_args, &cp_args})
     if (!two->empty() && two->size() < 2) return usage("a source and a destination are needed");
+  const std::string command_name = app.get_subcommands().front()->get_name();
+  int status = kExitOk;
+  if (command_name == "disks") {
+    if (c.account.empty()) return usage("disks needs --account ID@DOMAIN");
+    std::unique_ptr<AccountSession> account = signInByAccount(c, &status);
+    if (!account) return status;
+    const std::vector<DiskRights> disks = account->disks();
+    std::cout << (disks_json ? disksJson(disks) : disksTable(disks)) << std::flush;
+    for (const DiskRights& d : disks)
+      if (!d.mode) {
+        std::cerr << "zavel-cli: disks: " << printable(d.disk.diskname)
+                  << ": the club server did not tell your rights there\n";
+        status = kExitFailed;
+      }
+    return status;
+  }
   if (!command) return usage("no command");
 
-  int status = kExitOk;
   std::unique_ptr<Disk> disk = openDisk(c, &status);
   if (!disk) return status;
+  if (const std::string refusal = rightsRefusal(command_name, disk->mode()); !refusal.empty()) {
+    std::cerr << "zavel-cli: " << command_name << ": " << refusal << "\n";
+    return kExitFailed;
+  }
 
   TerminalAsker asker;
   const bool on_terminal = isTerminal(2);

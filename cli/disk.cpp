@@ -31,7 +31,7 @@ std::unique_ptr<Disk> Disk::openPersonal(const std::string& host, uint16_t port,
     *error = currentError();
     return nullptr;
   }
-  return std::make_unique<Disk>(Token{}, s, false);
+  return std::make_unique<Disk>(Token{}, s, false, zavel_GetSessionMode(s));
 }
 
 std::unique_ptr<Disk> Disk::openClub(const std::string& host, uint16_t port, int32_t timeout_ms,
@@ -42,11 +42,15 @@ std::unique_ptr<Disk> Disk::openClub(const std::string& host, uint16_t port, int
     *error = currentError();
     return nullptr;
   }
-  return std::make_unique<Disk>(Token{}, s, true);
+  return std::make_unique<Disk>(Token{}, s, true, mode);
 }
 
-Disk::Disk(Token, ZavelSession* session, bool club)
-    : session_(session), club_(club), home_(homeOf(session)) {}
+std::unique_ptr<Disk> Disk::adopt(ZavelSession* session, bool club, int32_t mode) {
+  return std::make_unique<Disk>(Token{}, session, club, mode);
+}
+
+Disk::Disk(Token, ZavelSession* session, bool club, int32_t mode)
+    : session_(session), club_(club), mode_(mode), home_(homeOf(session)) {}
 
 Disk::~Disk() {
   zavel_DestroySession(session_);

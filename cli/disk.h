@@ -28,17 +28,22 @@ class Disk : public RemoteLister {
   // Opens a club's disk through its list server. Null with the reason on failure.
   static std::unique_ptr<Disk> openClub(const std::string& host, uint16_t port, int32_t timeout_ms,
                                         int32_t mode, int32_t club, LibraryError* error);
+  // Takes over a session opened elsewhere (signing in by account), with the session mode
+  // that came with it.
+  static std::unique_ptr<Disk> adopt(ZavelSession* session, bool club, int32_t mode);
 
   struct Token {
     explicit Token() = default;
   };
-  Disk(Token, ZavelSession* session, bool club);
+  Disk(Token, ZavelSession* session, bool club, int32_t mode);
   ~Disk() override;
   Disk(const Disk&) = delete;
   Disk& operator=(const Disk&) = delete;
 
   ZavelSession* handle() const { return session_; }
   bool isClub() const { return club_; }
+  // What the user may do there: 1 and 4 everything, 2 no delete or rename, 3 only read.
+  int32_t mode() const { return mode_; }
   // The folder the server gave at sign-on ("/octa" on a club disk).
   const std::string& home() const { return home_; }
 
@@ -69,6 +74,7 @@ class Disk : public RemoteLister {
 
   ZavelSession* session_;
   bool club_;
+  int32_t mode_;
   std::string home_;
   LibraryError error_;
 };

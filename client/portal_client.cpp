@@ -119,8 +119,9 @@ std::optional<std::string> PortalClient::userByIdDomain(const std::string& id,
   Exchange x("vemar_get_userbyiddomain", kLookupSendMs);
   x.text("suserid", id);
   x.text("siddomain", id + '@' + domain);
-  if (run(portal_, x) != LookupFailure::kNone || !x.informs())
-    return fail<std::string>(failure, LookupFailure::kSilent);
+  if (const LookupFailure::Kind kind = run(portal_, x); kind != LookupFailure::kNone)
+    return fail<std::string>(failure, kind);
+  if (!x.informs()) return fail<std::string>(failure, LookupFailure::kSilent);
   if (!x.succeeded())
     return fail<std::string>(failure, LookupFailure::kServerText, x.replyText("errormsg"));
   return x.replyText("suserno");

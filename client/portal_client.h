@@ -64,7 +64,8 @@ class PortalClient {
   void setBoundedWaitMs(int ms) { bounded_wait_ms_ = ms; }
 
   // The user number of id at domain (without "@"). kServerText when the portal refused,
-  // kSilent for a transport failure or a reply of another command.
+  // kCannotConnect or kCommunication when it could not be asked or did not answer, kSilent
+  // for a reply of another command.
   std::optional<std::string> userByIdDomain(const std::string& id, const std::string& domain,
                                             LookupFailure* failure = nullptr);
   // The user's disks, one per table row (a row without uid, diskname and disktype gives an

@@ -155,13 +155,13 @@ bool SignIn::run(const Credentials& credentials, Account* account, std::string* 
     portal_.insertConnectLog(user.value_or(""), "0", "P", false, 2);
     *error = failure.kind == LookupFailure::kServerText && !failure.text.empty()
                  ? failure.text
-                 : describe(failure, "the user number lookup");
+                 : describe(failure, "the user number lookup at " + where(servers_.portal));
     return false;
   }
   std::optional<std::vector<DiskRecord>> disks = portal_.diskList(*user, &failure);
   if (!disks) {
     portal_.insertConnectLog(*user, "0", "P", false, 2);
-    *error = describe(failure, "the disk list lookup");
+    *error = describe(failure, "the disk list lookup at " + where(servers_.portal));
     return false;
   }
   portal_.insertConnectLog(*user, "0", "P", true, 0);

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -19,7 +18,12 @@
 #include <thread>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
+#include "devserver/config.h"
+#include "devserver/dev_server.h"
 #include "tests/support/devserver_fixture.h"
+#include "tests/support/fake_server.h"
 #include "tests/support/tcp_relay.h"
 
 extern char** environ;
@@ -48,14 +52,17 @@ bool until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
 
 // The program as a child process with input from /dev/null (so it is not on a terminal),
 // output into memory files and every wait bounded. Its environment is this process's
-// without the ZAVEL_ variables, plus env.
+// without the ZAVEL_ variables, with env's added or replacing.
 class CliProcess {
  public:
   CliProcess(std::vector<std::string> args, const Env& env) {
     args.insert(args.begin(), ZAVEL_CLI_PATH);
     std::vector<std::string> vars;
-    for (char** e = environ; *e != nullptr; ++e)
-      if (std::strncmp(*e, "ZAVEL_", 6) != 0) vars.push_back(*e);
+    for (char** e = environ; *e != nullptr; ++e) {
+      const std::string var = *e;
+      if (var.rfind("ZAVEL_", 0) != 0 && env.count(var.substr(0, var.find('='))) == 0)
+        vars.push_back(var);
+    }
     for (const auto& [name, value] : env) vars.push_back(name + "=" + value);
     std::vector<char*> argv, envp;
     for (std::string& a : args) argv.push_back(a.data());
@@ -133,6 +140,13 @@ void expectHas(const std::string& text, std::initializer_list<std::string> needl
   for (const std::string& n : needles) EXPECT_NE(text.find(n), std::string::npos) << n << text;
 }
 
+// The output of a command that has to succeed with nothing on standard error.
+std::string ok(const CliResult& r) {
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  return r.out;
+}
+
 class Cli : public ::testing::Test {
  protected:
   explicit Cli(testing::DevServerFixtureOptions options = {}) : server_(options) {
@@ -152,12 +166,6 @@ class Cli : public ::testing::Test {
     return runCli(personal(args), password_);
   }
   fs::path disk(const std::string& relative) const { return server_.diskPath() / relative; }
-  // The output of a command that has to succeed with nothing on standard error.
-  static std::string ok(const CliResult& r) {
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    return r.out;
-  }
 
   DevServerFixture server_;
   fs::path local_;
@@ -363,6 +371,213 @@ TEST_F(ClubCli, ItemsAreReachedByPathOrByKeyAndFoldersRoundTrip) {
   ok(club({"get", "/octa/club-up", (local_ / "by-path").string()}));
   EXPECT_EQ(digests(local_ / "by-path"), digests(tree));
   expectHas(ok(club({"df"})), {"used"});
+}
+
+TEST_F(ClubCli, TheModeOptionRefusesWhatThoseRightsDoNotAllow) {
+  ok(club({"mkdir", "/octa/kept"}));  // mode 1 unless told
+  const CliResult read_only = club({"--mode", "3", "mkdir", "/octa/made"});
+  const CliResult no_delete = club({"--mode", "2", "rm", "-r", "/octa/kept"});
+  EXPECT_EQ(read_only.status, 1);
+  EXPECT_NE(read_only.err.find("read-only"), std::string::npos) << read_only.err;
+  EXPECT_EQ(no_delete.status, 1);
+  EXPECT_NE(no_delete.err.find("no-delete"), std::string::npos) << no_delete.err;
+  const std::string ls = ok(club({"ls", "/octa"}));
+  EXPECT_TRUE(ls.find("made/") == std::string::npos && ls.find("kept/") != std::string::npos) << ls;
+}
+
+// zavel-devserver with the demo data on a loopback address of its own (127.0.0.N), its file
+// server on port 9553, where the portal's host info and club transfers send every client.
+class DemoServer {
+ public:
+  DemoServer()
+      : data_(::mkdtemp((fs::temp_directory_path() / "zavel-cli-demo-XXXXXX").string().data())) {
+    devserver::DevServerOptions options;
+    options.data_dir = data_;
+    options.seed_demo = true;
+    options.useFreePorts();
+    // Seeded where it first starts, then moved with the hosts the portal and clubs name.
+    std::string error;
+    devserver::Config config;
+    const fs::path file = data_ / devserver::kConfigFileName;
+    if (!devserver::DevServer(options).start(&error) ||
+        !devserver::loadConfig(file, &config, &error))
+      throw std::runtime_error(error);
+    options.seed_demo = false;
+    std::mt19937 random(std::random_device{}());
+    for (int attempt = 0; attempt < 40; ++attempt) {  // 9553 may be taken on some addresses
+      host_ = "127.0.0." + std::to_string(2 + random() % 250);
+      for (auto& account : config.accounts)
+        for (auto& disk : account.disks) disk.host = host_;
+      for (auto& club : config.clubs) club.host = host_;
+      options.useFreePorts(host_);
+      options.file.port = devserver::kFileServerPort;
+      server_ = std::make_unique<devserver::DevServer>(options);
+      if (devserver::saveConfig(file, config, &error) && server_->start(&error)) return;
+    }
+    throw std::runtime_error(error);
+  }
+  ~DemoServer() {
+    server_.reset();
+    fs::remove_all(data_);
+  }
+  std::string auth() const { return host_ + ":" + std::to_string(server_->authPort()); }
+  std::string portal() const { return host_ + ":" + std::to_string(server_->portalPort()); }
+
+ private:
+  fs::path data_;
+  std::string host_;
+  std::unique_ptr<devserver::DevServer> server_;
+};
+
+// The demo account signed in by its name, its disks opened by theirs.
+class AccountCli : public ::testing::Test {
+ protected:
+  AccountCli()
+      : local_(
+            ::mkdtemp((fs::temp_directory_path() / "zavel-cli-account-XXXXXX").string().data())) {}
+  ~AccountCli() override { fs::remove_all(local_); }
+
+  // args after the sign-in options, every server named on the command line (an option
+  // given again in args wins).
+  std::vector<std::string> signIn(std::vector<std::string> args) const {
+    args.insert(args.begin(), {"--account", "demo@zavel.net", "--auth-server", server_.auth(),
+                               "--portal", server_.portal(), "--club-server", server_.portal()});
+    return args;
+  }
+  // Without a settings file of the program unless env names one.
+  CliResult run(const std::vector<std::string>& args, Env env) const {
+    env.emplace("XDG_CONFIG_HOME", (local_ / "none").string());
+    return runCli(args, env);
+  }
+  CliResult demo(const std::vector<std::string>& args) const {
+    return run(signIn(args), {{"ZAVEL_PASSWORD", "demo"}});
+  }
+  // A folder for XDG_CONFIG_HOME with the program's settings file naming portal and club.
+  std::string settings(const std::string& name, const std::string& portal) const {
+    const std::string port = portal.substr(portal.find(':') + 1);
+    const std::string host = portal.substr(0, portal.find(':'));
+    fs::create_directories(local_ / name / "vemar");
+    // Names in another case than the program writes them: it reads them ignoring case.
+    std::ofstream(local_ / name / "vemar/zavel.conf")
+        << "[SERVER]\nIp=" << host << "\nport=" << port << "\n[serverocta]\nIP=" << host
+        << "\nPORT=" << port << "\n";
+    return (local_ / name).string();
+  }
+
+  DemoServer server_;
+  fs::path local_;
+};
+
+TEST_F(AccountCli, DisksListsEveryDiskWithItsKindAndRights) {
+  const std::string closed =
+      "127.0.0.1:" + std::to_string(testing::TcpRelay("127.0.0.1", 1).port());
+  const std::string good = settings("good", server_.portal()), wrong = settings("wrong", closed);
+  struct Case {
+    std::vector<std::string> args;
+    Env env;
+  };
+  // clang-format off
+  const Case cases[] = {
+      // The options win over the settings file.
+      {signIn({"disks"}), {{"ZAVEL_PASSWORD", "demo"}, {"XDG_CONFIG_HOME", wrong}}},
+      {signIn({"disks"}), {{"ZAVEL_SESSION_KEY", "demo-session-key"}}},
+      // The account from the environment, the portal and club server from the settings file.
+      {{"--auth-server", server_.auth(), "disks"},
+       {{"ZAVEL_ACCOUNT", "demo@ZAVEL.net"}, {"ZAVEL_PASSWORD", "demo"},
+        {"XDG_CONFIG_HOME", good}}},
+  };
+  // clang-format on
+  for (const auto& c : cases)
+    EXPECT_EQ(ok(run(c.args, c.env)),
+              "My zavel     personal  read-write\n"
+              "데모 클럽    club      read-write\n"
+              "사진 동호회  club      read-only\n");
+
+  const std::string json = ok(demo({"disks", "--json"}));
+  EXPECT_EQ(nlohmann::json::parse(json, nullptr, false), nlohmann::json::parse(R"([
+      {"name": "My zavel", "kind": "personal", "number": 1001, "rights": "read-write"},
+      {"name": "데모 클럽", "kind": "club", "number": 5001, "rights": "read-write"},
+      {"name": "사진 동호회", "kind": "club", "number": 5002, "rights": "read-only"}])"))
+      << json;
+}
+
+TEST_F(AccountCli, CommandsReachThePersonalDiskOrAClubByItsName) {
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> shown;
+  };
+  const Case cases[] = {
+      {{"ls"}, {"  읽어 주세요.txt\n", "  문서/\n"}},
+      {{"--disk", "데모 클럽", "ls"}, {"  모임 안내.txt\n", "  자료실/\n"}},
+      {{"--disk", "사진 동호회", "ls", "-R"}, {"  읽기 전용 안내.txt\n", "  포스터.jpg\n"}},
+      // Bytes from the club's file server.
+      {{"--disk", "데모 클럽", "cat", "/octa/모임 안내.txt"}, {"데모 클럽의 공유 디스크입니다.\n"}},
+  };
+  for (const auto& c : cases) {
+    const std::string out = ok(demo(c.args));
+    for (const std::string& s : c.shown) EXPECT_NE(out.find(s), std::string::npos) << s << out;
+  }
+}
+
+TEST_F(AccountCli, ChangesToTheReadOnlyClubAreRefusedAndLeaveItAsItWas) {
+  std::ofstream(local_ / "new.txt") << "new";
+  const std::string before = ok(demo({"--disk", "사진 동호회", "ls", "-R"}));
+  const std::string notice = "/octa/읽기 전용 안내.txt";
+  const std::vector<std::vector<std::string>> changes = {
+      {"put", (local_ / "new.txt").string(), "/octa"},
+      {"mkdir", "/octa/새 폴더"},
+      {"rm", notice},
+      {"mv", notice, "/octa/renamed.txt"},
+      {"cp", notice, "/octa/전시회"},
+  };
+  for (const auto& change : changes) {
+    std::vector<std::string> args = {"--disk", "사진 동호회"};
+    args.insert(args.end(), change.begin(), change.end());
+    const CliResult r = demo(args);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err.rfind("zavel-cli: " + change.front() + ": this disk is read-only", 0), 0u)
+        << r.err;
+  }
+  EXPECT_EQ(ok(demo({"--disk", "사진 동호회", "ls", "-R"})), before);
+}
+
+TEST_F(AccountCli, SignInProblemsSayWhatWentWrongAndEndInTime) {
+  const std::string closed =
+      "127.0.0.1:" + std::to_string(testing::TcpRelay("127.0.0.1", 1).port());
+  const testing::FakeServer never_started;  // takes connections, never answers
+  const std::string silent = "127.0.0.1:" + std::to_string(never_started.port());
+  const std::string refused = "cannot sign in as demo@zavel.net: ";
+  const Env password = {{"ZAVEL_PASSWORD", "demo"}};
+  struct Case {
+    std::vector<std::string> args;
+    Env env;
+    int status;
+    std::string message;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {signIn({"ls"}), {{"ZAVEL_PASSWORD", "wrong"}}, 1, refused + "비밀번호가 일치하지 않습니다.\n"},
+      {signIn({"--disk", "없는 디스크", "ls"}), password, 1,
+       "demo@zavel.net has no disk named '없는 디스크'; its disks: 'My zavel', '데모 클럽', "
+       "'사진 동호회'\n"},
+      {signIn({"--auth-server", closed, "ls"}), password, 1,
+       refused + "cannot connect to the authentication server " + closed},
+      {signIn({"--auth-server", silent, "--timeout", "300", "ls"}), password, 1,
+       refused + "the authentication server " + silent + " did not answer within 300 ms"},
+      {signIn({"--portal", silent, "--timeout", "300", "disks"}), password, 1,
+       refused + "the server did not answer the user number lookup at " + silent},
+      {signIn({"--portal", "127.0.0.1", "ls"}), password, 2, "--portal takes HOST:PORT"},
+      {signIn({"ls"}), {}, 2, "no password for demo@zavel.net"},
+      {{"--account", "demo@example.com", "ls"}, password, 2, "'example.com' is not a domain"},
+      {{"disks"}, password, 2, "disks needs --account"},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    const CliResult r = run(c.args, c.env);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+  }
 }
 
 }  // namespace
