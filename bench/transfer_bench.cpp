@@ -37,8 +37,10 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "client/retry.h"
 #include "devserver/config.h"
 #include "protocol/connection.h"
+#include "tests/support/tcp_relay.h"
 #include "zavelsdk.h"
 
 extern char** environ;
@@ -325,6 +327,60 @@ int main(int argc, char** argv) {
       return ok == 1 ? seconds : -1.0;
     };
 
+    // The download through a relay that drops it at a quarter, a half and three quarters of
+    // the file; retries (without waits) sign on again, compare the last 64 KiB and go on.
+    zavel::testing::TcpRelay relay("127.0.0.1", server.port());
+    auto relayedDownload = [&](int cuts) {
+      const auto at = [&](int cut) { return size / 4 * static_cast<uint64_t>(cut); };
+      if (cuts > 0) relay.cutNextAfter(zavel::testing::TcpRelay::Direction::kToClient, at(1));
+      ZavelSession* cut_session =
+          zavel_CreateSession("127.0.0.1", relay.port(), kUser, kPassword, 60000);
+      if (cut_session == nullptr) return -1.0;
+      std::error_code ec;
+      fs::remove(local, ec);
+      zavel::client::FileTransfer t;
+      t.remote = remote_source;
+      t.local = local;
+      t.end = size;
+      zavel::client::RetryEvents events;
+      int retries = 0;
+      // Each cut counts from the start of its connection, which begins where the last ended.
+      events.retrying = [&](int retry, int, int, uint64_t, int32_t) {
+        retries = retry;
+        if (retry < cuts) relay.cutNextAfter(zavel::testing::TcpRelay::Direction::kToClient, at(1));
+      };
+      const auto start = Clock::now();
+      const bool ok = zavel::client::transferFile(cut_session, t, nullptr, {5, 0, 0}, events);
+      const double seconds = secondsSince(start);
+      zavel_DestroySession(cut_session);
+      return ok && retries == cuts ? seconds : -1.0;
+    };
+
+    // The second half of the file after its first, as a resume continues it: straight on, or
+    // first comparing the 64 KiB before the point on both sides.
+    auto resumed = [&](bool verified) {
+      fs::resize_file(local, size / 2);
+      const auto start = Clock::now();
+      bool ok = false;
+      if (verified) {
+        zavel::client::FileTransfer t;
+        t.remote = remote_source;
+        t.local = local;
+        t.start = size / 2;
+        t.end = size;
+        ok = zavel::client::transferFile(session, t, nullptr, {0, 0, 0});
+      } else {
+        TransferSpec spec{};
+        spec.source = remote_source.c_str();
+        spec.destination = local.c_str();
+        spec.start = size / 2;
+        spec.end = size;
+        ok = zavel_Download(session, &spec, nullptr) == 1;
+      }
+      const double seconds = secondsSince(start);
+      return ok && fs::file_size(local) == size ? seconds : -1.0;
+    };
+
     // The same bytes through a local file alone, 64 KiB a call: what the file end of a
     // transfer costs by itself.
     auto fileCopy = [&](bool write) {
@@ -351,6 +407,7 @@ int main(int argc, char** argv) {
       const char* key;
       const char* name;
       std::function<double()> run;
+      double share = 1.0;  // of the file's bytes that the case moves
     };
     const Case all[] = {
         {"tcp", "raw TCP, 64 KiB reads and writes", [&] { return rawTcpCopy(size); }},
@@ -358,6 +415,11 @@ int main(int argc, char** argv) {
          [&] { return transfer(session, true, true); }},
         {"upload", "zavel_Upload from a local file",
          [&] { return transfer(session, false, true); }},
+        {"resume", "  the second half, resumed", [&] { return resumed(false); }, 0.5},
+        {"resume-verified", "  the same, verified first", [&] { return resumed(true); }, 0.5},
+        {"download-relayed", "  download through a relay", [&] { return relayedDownload(0); }},
+        {"download-cut", "  the same, cut 3 times, finished by retries",
+         [&] { return relayedDownload(3); }},
         // Where the time goes: the same transfers without the local file, against a server
         // that keeps no files, and the local file alone.
         {"download-callback", "  zavel_Download to a callback",
@@ -407,7 +469,7 @@ int main(int argc, char** argv) {
       const double gib = static_cast<double>(size) / (1u << 30);
       printf("  %-42s %10s %8s %14s\n", "", "MB/s", "ratio", "CPU ms/GiB");
       for (size_t i = 0; i < cases.size(); ++i) {
-        const double rate = static_cast<double>(size) / median(times[i]) / 1e6;
+        const double rate = static_cast<double>(size) * cases[i]->share / median(times[i]) / 1e6;
         printf("  %-42s %10.1f %8.3f %14.0f\n", cases[i]->name, rate, rate / baseline,
                median(cpu[i]) * 1000 / gib);
       }

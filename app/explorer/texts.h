@@ -152,6 +152,12 @@ inline constexpr const char* kFileSize = QT_TRANSLATE_NOOP("zavel", "파일 크�
 inline constexpr const char* kSpeed = QT_TRANSLATE_NOOP("zavel", "전송 속도:");
 inline constexpr const char* kTimeLeft = QT_TRANSLATE_NOOP("zavel", "남은 시간:");
 inline constexpr const char* kProgress = QT_TRANSLATE_NOOP("zavel", "진행 상태:");
+// The state line while a lost connection is made again: the retry and how many there are.
+inline constexpr const char* kReconnecting =
+    QT_TRANSLATE_NOOP("zavel", "연결이 끊겨 다시 연결하는 중입니다 (%1/%2)");
+// After a batch: files whose part at the target was not the start of the source.
+inline constexpr const char* kSentAgainFromStart = QT_TRANSLATE_NOOP(
+    "zavel", "이어쓸 부분이 원본과 달라 처음부터 다시 전송한 파일이 있습니다.\n%1");
 inline constexpr const char* kCancel = QT_TRANSLATE_NOOP("zavel", "취소");
 inline constexpr const char* kDone = QT_TRANSLATE_NOOP("zavel", "완료");
 inline constexpr const char* kClose = QT_TRANSLATE_NOOP("zavel", "닫기");

@@ -1,14 +1,17 @@
 #include "app/explorer/transfer_manager.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStorageInfo>
+#include <QThread>
 #include <map>
 #include <memory>
 
 #include "app/explorer/command_rules.h"
 #include "app/explorer/list_rows.h"
 #include "app/explorer/texts.h"
+#include "client/retry.h"
 
 namespace zavel::app {
 namespace {
@@ -409,6 +412,10 @@ void TransferManager::run(Direction direction) {
   }
   session.reset();
   if (ui_.progressOpen() && (failed || progress_.cancelled())) ui_.closeProgress();
+  if (!restarted_.isEmpty())
+    prompter_.inform(text::tr(text::kSentAgainFromStart).arg(restarted_.join(u'\n')),
+                     PromptIcon::kInformation);
+  restarted_.clear();
   if (!refresh) return;
   if (down)
     explorer_.fillLocal(explorer_.localFolder());
@@ -493,18 +500,39 @@ TransferManager::Result TransferManager::transferOne(Direction direction, ZavelS
   const std::optional<uint64_t> start = startOf(source, target, lastLevel(item.local));
   if (!start) return kSkipped;
 
-  TransferSpec spec{};
-  spec.source = down ? remote.constData() : host.constData();
-  spec.destination = down ? host.constData() : remote.constData();
-  spec.start = *start;
-  spec.end = static_cast<uint64_t>(source);
-  spec.truncate = *start == 0 ? 1 : 0;
-  spec.window = &window_;
-  spec.message = down ? kDownloadMessage : kUploadMessage;
-  progress_.startFile(item.local, *start, spec.end);
+  client::FileTransfer transfer;
+  transfer.upload = !down;
+  transfer.remote = remote.toStdString();
+  transfer.local = host.toStdString();
+  transfer.start = *start;
+  transfer.end = static_cast<uint64_t>(source);
+  transfer.window = &window_;
+  transfer.message = down ? kDownloadMessage : kUploadMessage;
+  progress_.startFile(item.local, *start, transfer.end);
   ui_.showProgress(true);
-  const int32_t ok = down ? zavel_Download(session, &spec, progress_.cancelFlag())
-                          : zavel_Upload(session, &spec, progress_.cancelFlag());
+  // A lost connection is tried again, the dialog saying so; a part that is not the start of
+  // the source is sent again from the start, and the user is told once the batch is over.
+  client::RetryEvents events;
+  events.retrying = [this](int retry, int of, int, uint64_t, int32_t) {
+    progress_.setRetrying(retry, of);
+    ui_.showProgress(true);
+  };
+  events.restarted = [this, &item](uint64_t) {
+    restarted_ << item.local;
+    progress_.startFile(item.local, 0, progress_.currentEnd());
+  };
+  events.wait = [this](int ms) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!progress_.cancelled() && waited.elapsed() < ms) {
+      ui_.letEventsThrough();
+      QThread::msleep(20);
+    }
+    return !progress_.cancelled();
+  };
+  const bool ok =
+      client::transferFile(session, transfer, progress_.cancelFlag(), retry_policy_, events);
+  progress_.setRetrying(0, 0);
   if (!ok) {
     failure_ = libraryError();
     return kFailed;

@@ -16,6 +16,7 @@
 #include "app/explorer/explorer_logic.h"
 #include "app/explorer/frame_window.h"
 #include "app/explorer/transfer_progress.h"
+#include "client/retry.h"
 
 namespace zavel::app {
 
@@ -93,6 +94,8 @@ class TransferManager : public QObject {
   const QString& downloadFolder() const { return download_folder_; }
   void setDownloadFolder(const QString& folder) { download_folder_ = folder; }
   const ProgressState& progress() const { return progress_; }
+  // How a file whose connection drops is tried again.
+  void setRetryPolicy(const client::RetryPolicy& policy) { retry_policy_ = policy; }
   // The current batch's list; empty between batches.
   const std::vector<TransferItem>& items() const { return items_; }
   // Where the library sends its progress reports.
@@ -153,6 +156,8 @@ class TransferManager : public QObject {
   // The remembered answers of the resume and overwrite questions, for one batch.
   std::array<std::optional<TransferUi::Answer>, 2> remembered_;
   QString download_folder_;
+  client::RetryPolicy retry_policy_;
+  QStringList restarted_;  // files of the batch sent again from their start
   bool running_ = false;
 };
 

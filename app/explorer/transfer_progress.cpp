@@ -127,7 +127,13 @@ QString ProgressState::remainingLine() const {
   return remainingText(seconds);
 }
 
+void ProgressState::setRetrying(int retry, int of) {
+  retry_ = retry;
+  retries_ = of;
+}
+
 QString ProgressState::counterLine() const {
+  if (retry_ > 0) return text::tr(text::kReconnecting).arg(retry_).arg(retries_);
   return QString::asprintf(format(text::kCounter).toUtf8().constData(),
                            QByteArray::number(number_).constData(),
                            QByteArray::number(count_).constData());

@@ -33,6 +33,9 @@ class ProgressState {
   void fileDone();
   // A folder item or a skipped file: finished without bytes.
   void finishWithoutBytes(const QString& name);
+  // The connection was lost and retry `retry` of `of` is coming; 0 when the transfer runs.
+  void setRetrying(int retry, int of);
+  uint64_t currentEnd() const { return end_; }
 
   Mode mode() const { return mode_; }
   int count() const { return count_; }
@@ -49,6 +52,7 @@ class ProgressState {
   QString sizeLine() const;
   QString speedLine() const;
   QString remainingLine() const;
+  // The file counter, or while the connection is being made again, that.
   QString counterLine() const;
 
   // The word the library reads between steps; non-zero stops the transfer.
@@ -75,6 +79,8 @@ class ProgressState {
   bool without_bytes_ = false;
   bool started_ = false;  // a file has started: an empty bar before that
   bool complete_ = false;
+  int retry_ = 0;
+  int retries_ = 0;
   int32_t cancel_ = 0;
 };
 

@@ -455,6 +455,15 @@ TEST_F(TransferTest, NamesThatWouldLeaveTheFolderAndOverlongPathsAreLeftOut) {
   EXPECT_EQ(contentOf(disk("깊은/얕은.txt")), "shallow");
 }
 
+TEST_F(TransferTest, AResumedPartThatIsNotTheFilesStartIsSentAgainWithOneNotice) {
+  open(0);
+  writeFile(device("읽어 주세요.txt"), "not the start");
+  ui_.answers[Question::kResume] = {{Answer::kResume, false}};
+  download({"읽어 주세요.txt"});
+  EXPECT_EQ(contentOf(device("읽어 주세요.txt")), contentOf(disk("읽어 주세요.txt")));
+  expectToldOnce(text::tr(text::kSentAgainFromStart).arg("\\읽어 주세요.txt"));
+}
+
 // The demo user's disks in a configuration.
 std::vector<devserver::DiskConfig>& demoDisks(devserver::Config& config) {
   for (devserver::AccountConfig& account : config.accounts)
@@ -572,6 +581,10 @@ TEST(ProgressTexts, CounterBarsAndLinesFollowTheBatch) {
   EXPECT_EQ(s.filePercent(), 75);
   EXPECT_EQ(s.overallPercent(), 83);
   s.report(1600, 2000, 1000);
+  s.setRetrying(2, 5);  // a lost connection: the state line says so, the bars stay
+  EXPECT_EQ(s.counterLine(), text::tr(text::kReconnecting).arg(2).arg(5));
+  EXPECT_EQ(s.filePercent(), 80);
+  s.setRetrying(0, 0);
   EXPECT_EQ(s.speedLine(), " 0.10 k/s");
   EXPECT_EQ(s.remainingLine(), "4초");
   s.fileDone();
