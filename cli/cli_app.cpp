@@ -1,6 +1,7 @@
 #include "cli/cli_app.h"
 
 #include <CLI/CLI.hpp>
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <iostream>
@@ -201,9 +202,25 @@ int runCli(int argc, char** argv) {
   app.add_option("--timeout", c.timeout_ms, "milliseconds each exchange may take")
       ->check(CLI::Range(1, INT32_MAX))
       ->capture_default_str();
-  app.add_flag("-q,--quiet", quiet, "no progress lines or notes, only errors");
+  int retries = client::RetryPolicy{}.retries;
+  double retry_wait = client::RetryPolicy{}.firstWaitMs / 1000.0;
+  app.add_option("--retries", retries,
+                 "get and put: times a file goes on after a lost connection (0: never)")
+      ->check(CLI::NonNegativeNumber)
+      ->capture_default_str();
+  app.add_option("--retry-wait", retry_wait,
+                 "seconds before the first retry, doubled before each further one (at most 30)")
+      ->check(CLI::Range(0.0, client::RetryPolicy{}.maxWaitMs / 1000.0))
+      ->capture_default_str();
+  app.add_flag("-q,--quiet", quiet, "no progress lines, notes or retry messages, only errors");
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::Throw);
 
+  const auto retryPolicy = [&] {
+    client::RetryPolicy policy;
+    policy.retries = retries;
+    policy.firstWaitMs = static_cast<int>(std::lround(retry_wait * 1000));
+    return policy;
+  };
   std::function<int(Disk&, Console&)> command;
   bool cancellable = false;
 
@@ -229,7 +246,9 @@ int runCli(int argc, char** argv) {
   addConflictFlags(get_cmd, &get_flags);
   get_cmd->callback([&] {
     cancellable = true;
-    command = [&](Disk& d, Console& con) { return runGet(d, con, get_args, get_flags.policy()); };
+    command = [&](Disk& d, Console& con) {
+      return runGet(d, con, get_args, get_flags.policy(), retryPolicy());
+    };
   });
 
   std::vector<std::string> put_args;
@@ -240,7 +259,9 @@ int runCli(int argc, char** argv) {
   addConflictFlags(put_cmd, &put_flags);
   put_cmd->callback([&] {
     cancellable = true;
-    command = [&](Disk& d, Console& con) { return runPut(d, con, put_args, put_flags.policy()); };
+    command = [&](Disk& d, Console& con) {
+      return runPut(d, con, put_args, put_flags.policy(), retryPolicy());
+    };
   });
 
   std::vector<std::string> mkdir_args;
@@ -327,6 +348,7 @@ int runCli(int argc, char** argv) {
   Console console{std::cout, std::cerr};
   console.progress = on_terminal && !quiet;
   console.notes = on_terminal && !quiet;
+  console.warnings = !quiet;
   console.asker = isTerminal(0) && on_terminal ? &asker : nullptr;
   console.cancel = cancelFlag();
   console.width = [] { return terminalWidth(2); };

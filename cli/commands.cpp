@@ -235,7 +235,7 @@ int runLs(Disk& disk, Console& console, const LsOptions& options) {
 }
 
 int runGet(Disk& disk, Console& console, const std::vector<std::string>& args,
-           ConflictPolicy policy) {
+           ConflictPolicy policy, const client::RetryPolicy& retry) {
   std::vector<std::string> sources;
   std::optional<std::string> destination;
   splitArgs(args, &sources, &destination);
@@ -247,11 +247,11 @@ int runGet(Disk& disk, Console& console, const std::vector<std::string>& args,
     return kExitFailed;
   }
   ConflictResolver resolver(policy, console.asker);
-  return TransferRunner(disk, console, resolver, "get").download(plan);
+  return TransferRunner(disk, console, resolver, "get", retry).download(plan);
 }
 
 int runPut(Disk& disk, Console& console, const std::vector<std::string>& args,
-           ConflictPolicy policy) {
+           ConflictPolicy policy, const client::RetryPolicy& retry) {
   Report report(console, "put");
   std::vector<std::string> typed;
   std::optional<std::string> typed_destination;
@@ -277,7 +277,7 @@ int runPut(Disk& disk, Console& console, const std::vector<std::string>& args,
   if (console.notes)
     for (const std::string& n : notes) console.err << "zavel-cli: put: " << n << "\n";
   ConflictResolver resolver(policy, console.asker);
-  return TransferRunner(disk, console, resolver, "put").upload(plan, base);
+  return TransferRunner(disk, console, resolver, "put", retry).upload(plan, base);
 }
 
 int runMkdir(Disk& disk, Console& console, const std::vector<std::string>& paths) {

@@ -8,6 +8,7 @@
 #include "cli/conflict.h"
 #include "cli/console.h"
 #include "cli/disk.h"
+#include "client/retry.h"
 
 namespace zavel::cli {
 
@@ -20,11 +21,11 @@ struct LsOptions {
 int runLs(Disk& disk, Console& console, const LsOptions& options);
 // args: sources, then the local destination when there are two or more ("." otherwise).
 int runGet(Disk& disk, Console& console, const std::vector<std::string>& args,
-           ConflictPolicy policy);
+           ConflictPolicy policy, const client::RetryPolicy& retry);
 // args: local sources, then the remote destination when there are two or more (the home
 // folder otherwise).
 int runPut(Disk& disk, Console& console, const std::vector<std::string>& args,
-           ConflictPolicy policy);
+           ConflictPolicy policy, const client::RetryPolicy& retry);
 int runMkdir(Disk& disk, Console& console, const std::vector<std::string>& paths);
 int runRm(Disk& disk, Console& console, const std::vector<std::string>& paths, bool recursive);
 // args: sources, then the destination (a folder, or a new name for one source).

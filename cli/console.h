@@ -22,6 +22,8 @@ struct Console {
   std::ostream& err;          // errors, and on a terminal progress and notes
   bool progress = false;      // draw progress lines on err
   bool notes = false;         // tell about skipped and left-out items on err
+  bool warnings = false;      // tell about lost connections and files sent again on err,
+                              // on a terminal or not
   Asker* asker = nullptr;     // asks about existing targets; null when nobody can answer
   int32_t* cancel = nullptr;  // set non-zero by Ctrl-C while a transfer runs
   std::function<size_t()> width = [] { return size_t{80}; };

@@ -157,9 +157,10 @@ bool Disk::download(TransferSpec* order, int32_t* cancel) {
   return done(zavel_Download(session_, order, cancel));
 }
 
-bool Disk::upload(TransferSpec* order, int32_t* cancel) {
+bool Disk::transfer(const client::FileTransfer& file, int32_t* cancel,
+                    const client::RetryPolicy& policy, const client::RetryEvents& events) {
   clearError();
-  return done(zavel_Upload(session_, order, cancel));
+  return done(client::transferFile(session_, file, cancel, policy, events));
 }
 
 }  // namespace zavel::cli

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/remote_listing.h"
+#include "client/retry.h"
 #include "zavelsdk.h"
 
 namespace zavel::cli {
@@ -62,7 +63,10 @@ class Disk : public RemoteLister {
   std::optional<uint64_t> fileSize(const std::string& path);
   std::optional<SpaceInfo> space();
   bool download(TransferSpec* order, int32_t* cancel);
-  bool upload(TransferSpec* order, int32_t* cancel);
+  // One whole file either way, signing on again and going on after a lost connection as
+  // the policy allows. True on success and after a cancel.
+  bool transfer(const client::FileTransfer& file, int32_t* cancel,
+                const client::RetryPolicy& policy, const client::RetryEvents& events);
 
   // The error of the last failed call.
   const LibraryError& error() const { return error_; }

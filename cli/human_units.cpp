@@ -44,4 +44,15 @@ std::string clockDuration(uint64_t seconds) {
   return text;
 }
 
+std::string secondsText(uint64_t milliseconds) {
+  std::string text = std::to_string(milliseconds / 1000);
+  if (const uint64_t rest = milliseconds % 1000; rest != 0) {
+    char fraction[8];
+    std::snprintf(fraction, sizeof fraction, ".%03llu", static_cast<unsigned long long>(rest));
+    text += fraction;
+    while (text.back() == '0') text.pop_back();
+  }
+  return text + " s";
+}
+
 }  // namespace zavel::cli

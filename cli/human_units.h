@@ -13,5 +13,7 @@ std::string humanBytes(uint64_t bytes);
 std::string humanRate(double bytes_per_second);
 // "m:ss" below an hour, "h:mm:ss" above.
 std::string clockDuration(uint64_t seconds);
+// Milliseconds as seconds without trailing zeros: "2 s", "1.5 s", "0.05 s".
+std::string secondsText(uint64_t milliseconds);
 
 }  // namespace zavel::cli

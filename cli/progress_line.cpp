@@ -105,6 +105,7 @@ void ProgressMeter::begin(std::string prefix, std::string name, uint64_t start, 
   name_ = std::move(name);
   state_ = ProgressState{start, start, end, 0};
   active_ = true;
+  redraw_ = false;
 }
 
 void ProgressMeter::report(uint64_t position, uint32_t elapsed_ms) {
@@ -112,7 +113,7 @@ void ProgressMeter::report(uint64_t position, uint32_t elapsed_ms) {
   state_.position = position;
   state_.elapsed_ms = elapsed_ms;
   const uint64_t now = clock_();
-  if (drawn_once_ && now - last_draw_ms_ < 100) return;
+  if (drawn_once_ && !redraw_ && now - last_draw_ms_ < 100) return;
   draw();
 }
 
@@ -121,6 +122,20 @@ void ProgressMeter::finish() {
   draw();
   sink_("\n");
   active_ = false;
+  on_screen_ = false;
+}
+
+void ProgressMeter::clear() {
+  if (!active_ || !on_screen_) return;
+  sink_("\r\x1b[K");
+  on_screen_ = false;
+  redraw_ = true;
+}
+
+void ProgressMeter::resume(uint64_t start) {
+  state_.start = start;
+  state_.position = start;
+  state_.elapsed_ms = 0;
 }
 
 void ProgressMeter::draw() {
@@ -130,6 +145,8 @@ void ProgressMeter::draw() {
         "\x1b[K");
   last_draw_ms_ = clock_();
   drawn_once_ = true;
+  on_screen_ = true;
+  redraw_ = false;
   ++draws_;
 }
 

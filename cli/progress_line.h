@@ -42,6 +42,12 @@ class ProgressMeter {
   void report(uint64_t position, uint32_t elapsed_ms);
   // Draws the file's last state and ends its line.
   void finish();
+  // Takes the file's line off the terminal so that a message can stand in its place; the
+  // next report draws it again at once.
+  void clear();
+  // The file goes on in a new run from start (after a lost connection, or from 0 when the
+  // part already there is sent again): speed and time left count from there.
+  void resume(uint64_t start);
 
   int draws() const { return draws_; }
 
@@ -56,6 +62,8 @@ class ProgressMeter {
   ProgressState state_;
   bool active_ = false;
   bool drawn_once_ = false;
+  bool on_screen_ = false;  // this file's line is on the terminal
+  bool redraw_ = false;     // the next report draws whatever the time
   uint64_t last_draw_ms_ = 0;
   int draws_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "cli/human_units.h"
 #include "cli/remote_path.h"
@@ -19,12 +20,19 @@ std::string lastName(const std::string& relative) {
 
 }  // namespace
 
+std::string retryNote(uint64_t position, int wait_ms, int retry, int of) {
+  return "connection lost at " + humanBytes(position) + ", retrying in " +
+         secondsText(wait_ms > 0 ? static_cast<uint64_t>(wait_ms) : 0) + " (attempt " +
+         std::to_string(retry) + " of " + std::to_string(of) + ")";
+}
+
 TransferRunner::TransferRunner(Disk& disk, Console& console, ConflictResolver& resolver,
-                               std::string command)
+                               std::string command, client::RetryPolicy retry)
     : disk_(disk),
       console_(console),
       resolver_(resolver),
       command_(std::move(command)),
+      retry_(retry),
       meter_([&console](const std::string& text) { console.err << text << std::flush; },
              console.clock, console.width) {}
 
@@ -63,13 +71,12 @@ int TransferRunner::downloadFile(const PlanItem& item, size_t number, size_t cou
     return status;
 
   const std::string local = item.local.string();
-  TransferSpec order{};
-  order.source = item.remote.c_str();
-  order.destination = local.c_str();
-  order.start = start;
-  order.end = *size;
-  if (const int status = transfer(&order, item, number, count, false); status != kExitOk)
-    return status;
+  client::FileTransfer file;
+  file.remote = item.remote;
+  file.local = local;
+  file.start = start;
+  file.end = *size;
+  if (const int status = transfer(&file, item, number, count); status != kExitOk) return status;
   // The library writes into whatever was there; what is there now must be the file.
   const uint64_t now = fs::file_size(item.local, ec);
   if (ec) return fail(local, ec.message());
@@ -169,15 +176,14 @@ int TransferRunner::uploadFile(const PlanItem& item, size_t number, size_t count
   if (const int status = decide(item, size, have, &start, &skip); status != kExitOk || skip)
     return status;
 
-  const std::string local = item.local.string();
   const std::string target = joinRemote(*parent, name);
-  TransferSpec order{};
-  order.source = local.c_str();
-  order.destination = target.c_str();
-  order.start = start;
-  order.end = size;
-  if (const int status = transfer(&order, item, number, count, true); status != kExitOk)
-    return status;
+  client::FileTransfer file;
+  file.upload = true;
+  file.remote = target;
+  file.local = item.local.string();
+  file.start = start;
+  file.end = size;
+  if (const int status = transfer(&file, item, number, count); status != kExitOk) return status;
   // What the disk holds now must be the file. (Below a folder named by club key the
   // target's path names that folder, not the file, so there it cannot be asked.)
   if (!isClubKey(*parent)) {
@@ -212,20 +218,31 @@ int TransferRunner::decide(const PlanItem& item, uint64_t source_size,
 
 void TransferRunner::reportProgress(const TransferProgress* progress) {
   auto* self = static_cast<TransferRunner*>(progress->userValue);
+  if (std::exchange(self->rerun_, false)) self->meter_.resume(progress->spec->start);
   self->meter_.report(progress->position, progress->elapsed);
 }
 
-int TransferRunner::transfer(TransferSpec* order, const PlanItem& item, size_t number, size_t count,
-                             bool up) {
-  order->truncate = order->start == 0 ? 1 : 0;
+int TransferRunner::transfer(client::FileTransfer* file, const PlanItem& item, size_t number,
+                             size_t count) {
   if (console_.progress) {
-    order->progressCallback = &TransferRunner::reportProgress;
-    order->userValue = this;
+    file->progressCallback = &TransferRunner::reportProgress;
+    file->userValue = this;
     meter_.begin(count > 1 ? "[" + std::to_string(number) + "/" + std::to_string(count) + "] " : "",
-                 printable(item.relative), order->start, order->end);
+                 printable(item.relative), file->start, file->end);
   }
-  const bool ok =
-      up ? disk_.upload(order, console_.cancel) : disk_.download(order, console_.cancel);
+  rerun_ = false;
+  client::RetryEvents events;
+  events.retrying = [&](int retry, int of, int wait_ms, uint64_t position, int32_t) {
+    rerun_ = true;
+    warn(item.relative + ": " + retryNote(position, wait_ms, retry, of));
+  };
+  events.restarted = [&](uint64_t) {
+    rerun_ = true;
+    warn(item.relative +
+         ": the part already there is not the start of the source; sending it again from the "
+         "start");
+  };
+  const bool ok = disk_.transfer(*file, console_.cancel, retry_, events);
   if (console_.progress) meter_.finish();
   // A cancelled transfer succeeds in the library's terms; here it is an interruption.
   if (console_.cancelled()) return interrupted(item.relative);
@@ -246,6 +263,12 @@ int TransferRunner::interrupted(const std::string& what) {
 
 void TransferRunner::note(const std::string& text) {
   if (console_.notes) console_.err << "zavel-cli: " << printable(text) << "\n";
+}
+
+void TransferRunner::warn(const std::string& text) {
+  if (!console_.warnings) return;
+  meter_.clear();
+  console_.err << "zavel-cli: " << printable(text) << "\n" << std::flush;
 }
 
 }  // namespace zavel::cli

@@ -1,6 +1,7 @@
 // Runs a planned get or put one item at a time: makes the folders, decides about every
-// existing target, moves each file through the library with a progress line, and stops
-// at the first failure or at Ctrl-C (the partial file stays, ready to be resumed).
+// existing target, moves each file with a progress line, signing on again after a lost
+// connection as often as the retry policy allows, and stops at the first failure or at
+// Ctrl-C (the partial file stays, ready to be resumed).
 #pragma once
 
 #include <cstdint>
@@ -13,12 +14,17 @@
 #include "cli/disk.h"
 #include "cli/progress_line.h"
 #include "cli/transfer_plan.h"
+#include "client/retry.h"
 
 namespace zavel::cli {
 
+// What a retry tells: "connection lost at 48.0 MiB, retrying in 2 s (attempt 2 of 5)".
+std::string retryNote(uint64_t position, int wait_ms, int retry, int of);
+
 class TransferRunner {
  public:
-  TransferRunner(Disk& disk, Console& console, ConflictResolver& resolver, std::string command);
+  TransferRunner(Disk& disk, Console& console, ConflictResolver& resolver, std::string command,
+                 client::RetryPolicy retry);
 
   // An exit status: kExitOk, kExitFailed or kExitInterrupted.
   int download(const Plan& plan);
@@ -44,19 +50,23 @@ class TransferRunner {
   // Decides about an existing target; kExitOk with *skip or *start set, or a failure.
   int decide(const PlanItem& item, uint64_t source_size, std::optional<uint64_t> target_size,
              uint64_t* start, bool* skip);
-  // Moves one file; its order's source, destination and range are filled in.
-  int transfer(TransferSpec* order, const PlanItem& item, size_t number, size_t count, bool up);
+  // Moves one file; its direction, both ends and range are filled in.
+  int transfer(client::FileTransfer* file, const PlanItem& item, size_t number, size_t count);
 
   static void reportProgress(const TransferProgress* progress);
   int fail(const std::string& what, const std::string& why);
   int interrupted(const std::string& what);
   void note(const std::string& text);
+  // Shown off a terminal too: the line is taken off the terminal first.
+  void warn(const std::string& text);
 
   Disk& disk_;
   Console& console_;
   ConflictResolver& resolver_;
   std::string command_;
+  client::RetryPolicy retry_;
   ProgressMeter meter_;
+  bool rerun_ = false;  // the file goes on in a new run from its next report
   std::string base_;
   std::map<std::string, std::string> folders_;  // upload: relative name -> remote address
   std::map<std::string, Contents> contents_;    // upload: remote folder -> what it holds

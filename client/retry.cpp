@@ -116,10 +116,20 @@ bool transferFile(ZavelSession* session, const FileTransfer& t, int32_t* cancel,
         start = std::min(*now, t.end);
         known = true;
         verify = start > 0;
+      } else if (!connectionLost(zavel_GetLastError())) {
+        // A target that cannot be read back (a club file named under its folder's key)
+        // goes again whole rather than being continued blindly.
+        start = 0;
+        known = true;
+        verify = false;
       }
     }
     if (known && verify) {
-      const Prefix prefix = comparePrefix(session, t, start);
+      Prefix prefix = comparePrefix(session, t, start);
+      // A part that cannot be compared for any other reason than the network is never
+      // continued: it goes again from the start.
+      if (prefix == Prefix::kFailed && !connectionLost(zavel_GetLastError()))
+        prefix = Prefix::kDiffers;
       if (prefix == Prefix::kDiffers) {
         if (events.restarted) events.restarted(start);
         start = 0;

@@ -220,6 +220,55 @@ TEST_F(Cli, AGetStoppedByCtrlCLeavesAPartialFileThatResumeCompletes) {
   EXPECT_TRUE(readAll(target) == readAll(disk("movie.bin")));
 }
 
+TEST_F(Cli, GetAndPutGoOnAfterLostConnectionsUnlessRetriesAreOff) {
+  constexpr size_t kSize = 4u << 20;
+  writeRandom(disk("down.bin"), kSize, 9);
+  writeRandom(local_ / "up.bin", kSize, 10);
+  constexpr uint64_t kCutAfter = 1u << 20;
+  // The first connection signs on and carries the transfer; each later one is a retry's.
+  struct Case {
+    bool put;
+    std::vector<std::string> options;
+    int cuts;
+    int status;
+    int retries;  // "retrying" lines
+  };
+  const Case cases[] = {
+      {false, {}, 3, 0, 3},
+      {true, {}, 3, 0, 3},
+      {false, {"--retries", "0"}, 1, 1, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.put ? "put" : "get") + " cut " + std::to_string(c.cuts));
+    testing::TcpRelay relay(server_.host(), server_.port());
+    relay.cutEachAfter(
+        c.put ? testing::TcpRelay::Direction::kToServer : testing::TcpRelay::Direction::kToClient,
+        kCutAfter, c.cuts);
+    const fs::path from = c.put ? local_ / "up.bin" : disk("down.bin");
+    const fs::path to = c.put ? disk("up.bin") : local_ / "down.bin";
+    fs::remove(to);
+    std::vector<std::string> args = {"--retry-wait", "0.05"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    if (c.put)
+      args.insert(args.end(), {"put", from.string()});
+    else
+      args.insert(args.end(), {"get", "down.bin", to.string()});
+    const CliResult r = runCli(personal(args, relay.port()), password_);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_TRUE(relay.cut());
+    int lines = 0;
+    for (size_t at = 0; (at = r.err.find("retrying", at)) != std::string::npos; ++at) ++lines;
+    EXPECT_EQ(lines, c.retries) << r.err;
+    if (c.status != 0) continue;
+    EXPECT_TRUE(readAll(to) == readAll(from));
+    // The first wait as given, doubled before each further retry.
+    expectHas(r.err,
+              {from.filename().string() + ": connection lost at ",
+               ", retrying in 0.05 s (attempt 1 of 5)\n", ", retrying in 0.1 s (attempt 2 of 5)\n",
+               ", retrying in 0.2 s (attempt 3 of 5)\n"});
+  }
+}
+
 TEST_F(Cli, EachConflictOptionDoesWhatItSaysOnGetAndPut) {
   writeRandom(local_ / "source", 200000, 5);
   const std::string source = readAll(local_ / "source"), part = source.substr(0, 1000);
@@ -236,6 +285,7 @@ TEST_F(Cli, EachConflictOptionDoesWhatItSaysOnGetAndPut) {
   // clang-format off
   const Case cases[] = {
       {false, "--resume", source.substr(0, 70000), 0, source, ""},
+      {false, "--resume", other, 0, source, "f.bin: the part already there is not the start"},
       {false, "--resume", source + "tail", 1, source + "tail", "larger than the source"},
       {false, "--overwrite", source + "tail", 0, source, ""},
       {false, "--skip", other, 0, other, ""},
@@ -243,6 +293,7 @@ TEST_F(Cli, EachConflictOptionDoesWhatItSaysOnGetAndPut) {
       {true, "", part, 1, part, "f.bin: exists"},
       {true, "--skip", part, 0, part, ""},
       {true, "--resume", part, 0, source, ""},
+      {true, "--resume", other, 0, source, "f.bin: the part already there is not the start"},
       {true, "--resume", source + "tail", 1, source + "tail", "larger than the source"},
       {true, "--overwrite", other, 0, source, ""},
   };
@@ -345,7 +396,12 @@ TEST_F(Cli, FileCommandsWorkOnTheDiskAndListingsShowIt) {
 // The club disk: its file server has to be on port 9553, on a loopback address of its own.
 class ClubCli : public Cli {
  protected:
-  ClubCli() : Cli({.club_file_port = true}) {}
+  ClubCli() : Cli(options()) {}
+  static testing::DevServerFixtureOptions options() {
+    testing::DevServerFixtureOptions o;
+    o.club_file_port = true;
+    return o;
+  }
   CliResult club(std::vector<std::string> args) const {
     args.insert(args.begin(), {"--club", std::to_string(DevServerFixture::kClub), "--list-server",
                                server_.host() + ":" + std::to_string(server_.listPort())});

@@ -18,6 +18,7 @@
 #include "cli/progress_line.h"
 #include "cli/remote_path.h"
 #include "cli/transfer_plan.h"
+#include "cli/transfer_runner.h"
 
 namespace zavel::cli {
 namespace {
@@ -58,6 +59,27 @@ TEST(HumanUnits, RatesAndDurations) {
       {3600, "1:00:00"}, {90061, "25:01:01"}};
   // clang-format on
   for (const auto& c : cases) EXPECT_EQ(clockDuration(c.seconds), c.text) << c.seconds;
+}
+
+TEST(HumanUnits, ARetrySaysWhereTheConnectionWasLostAndHowLongItWaits) {
+  struct Case {
+    uint64_t position;
+    int wait_ms;
+    int retry;
+    const char* text;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {48u << 20, 2000, 2, "connection lost at 48.0 MiB, retrying in 2 s (attempt 2 of 5)"},
+      {0, 50, 1, "connection lost at 0 B, retrying in 0.05 s (attempt 1 of 5)"},
+      {1536, 1500, 3, "connection lost at 1.5 KiB, retrying in 1.5 s (attempt 3 of 5)"},
+      {1, 999, 4, "connection lost at 1 B, retrying in 0.999 s (attempt 4 of 5)"},
+      {1, 100, 5, "connection lost at 1 B, retrying in 0.1 s (attempt 5 of 5)"},
+      {1, 30000, 5, "connection lost at 1 B, retrying in 30 s (attempt 5 of 5)"},
+      {1, 0, 1, "connection lost at 1 B, retrying in 0 s (attempt 1 of 5)"},
+  };
+  // clang-format on
+  for (const auto& c : cases) EXPECT_EQ(retryNote(c.position, c.wait_ms, c.retry, 5), c.text);
 }
 
 TEST(RemotePath, TypedPathsResolveAgainstHomeAndNormalise) {
@@ -253,6 +275,25 @@ TEST_F(MeterTest, TheLimitHoldsAcrossFilesButEveryFileEndsWithItsOwnLine) {
   int lines = 0;
   for (const std::string& w : written_) lines += w == "\n";
   EXPECT_EQ(lines, 5);
+}
+
+TEST_F(MeterTest, AClearedLineComesBackAtOnceAndCountsSpeedFromTheNewRun) {
+  meter_.begin("", "a.bin", 0, 10000);
+  meter_.clear();  // nothing drawn yet: nothing to take off
+  EXPECT_TRUE(written_.empty());
+  meter_.report(5000, 1000);
+  meter_.clear();
+  ASSERT_EQ(written_.size(), 2u);
+  EXPECT_EQ(written_.back(), "\r\x1b[K");
+  // A millisecond later, in a run that went on from 4000: 1000 bytes in a second.
+  now_ += 1;
+  meter_.resume(4000);
+  meter_.report(5000, 1000);
+  ASSERT_EQ(written_.size(), 3u);
+  EXPECT_NE(written_.back().find("1000 B/s"), std::string::npos) << written_.back();
+  meter_.clear();
+  meter_.clear();  // the line is gone already
+  EXPECT_EQ(written_.size(), 4u);
 }
 
 TEST(Conflict, OptionsDecideByTheTargetsSize) {

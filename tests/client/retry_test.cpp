@@ -1,11 +1,14 @@
-// A file moved through a relay that drops the connection: personal-disk downloads and
-// uploads finish by themselves, byte for byte; a refusal is final at once; a cancel during a
-// wait ends the transfer; a part at the target that is not the source's start goes again.
+// A file moved through a relay that drops the connection: downloads and uploads on a
+// personal and on a club disk finish by themselves, byte for byte; a refusal is final at
+// once; a cancel during a wait ends the transfer; a part at the target that is not the
+// source's start goes again.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
+#include <stdexcept>
 
 #include "client/retry.h"
 #include "tests/support/devserver_fixture.h"
@@ -17,6 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::DevServerFixture;
 using testing::TcpRelay;
+
+constexpr uint16_t kClubFileServerPort = 9553;
 
 std::string bytesOf(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -90,6 +95,53 @@ TEST_F(RetryTest, DownloadsAndUploadsCutThreeTimesFinishByThemselves) {
     EXPECT_EQ(retries, 3);
     EXPECT_TRUE(bytesOf(upload ? server_.diskPath() / "up.bin" : local_ / "down.bin") == bytes);
   }
+}
+
+// The club's bytes are reached on the service's fixed file-server port, here a relay's on a
+// loopback address of its own, in front of the fixture's file server.
+TEST(ClubRetry, DownloadsAndUploadsCutThreeTimesFinishByThemselves) {
+  std::mt19937 random(std::random_device{}());
+  std::unique_ptr<DevServerFixture> server;
+  std::unique_ptr<TcpRelay> relay;
+  for (int attempt = 0; attempt < 20 && !relay; ++attempt) {
+    const std::string club_host = "127.0.0." + std::to_string(2 + random() % 250);
+    server = std::make_unique<DevServerFixture>(testing::DevServerFixtureOptions{}, club_host);
+    try {
+      relay = std::make_unique<TcpRelay>(server->host(), server->port(), club_host,
+                                         kClubFileServerPort);
+    } catch (const std::runtime_error&) {
+      // another test holds that address's port: try another
+    }
+  }
+  ASSERT_TRUE(relay);
+  ZavelSession* club =
+      zavel_CreateOCTASession("127.0.0.1", server->listPort(), 5000, 1, DevServerFixture::kClub, 0);
+  ASSERT_NE(club, nullptr) << zavel_GetLastError();
+  const fs::path local =
+      fs::temp_directory_path() / ("zavel-club-retry-" + std::to_string(random()));
+  fs::create_directories(local);
+  const std::string bytes = randomBytes(3 << 20, 5);
+  write(local / "up.bin", bytes);
+  for (const bool upload : {true, false}) {
+    SCOPED_TRACE(upload ? "upload" : "download");
+    // Every attempt opens the file server anew, and a resume first reads a little there:
+    // the connections that carry the bytes are cut, three times.
+    relay->cutEveryReaching(
+        upload ? TcpRelay::Direction::kToServer : TcpRelay::Direction::kToClient, 700000, 3);
+    int retries = 0;
+    RetryEvents events;
+    events.retrying = [&](int retry, int, int, uint64_t, int32_t) { retries = retry; };
+    FileTransfer t;
+    t.upload = upload;
+    t.remote = "/octa/big.bin";
+    t.local = (local / (upload ? "up.bin" : "down.bin")).string();
+    t.end = bytes.size();
+    EXPECT_TRUE(transferFile(club, t, nullptr, {5, 20, 100}, events)) << zavel_GetLastError();
+    EXPECT_EQ(retries, 3);
+  }
+  EXPECT_TRUE(bytesOf(local / "down.bin") == bytes);
+  zavel_DestroySession(club);
+  fs::remove_all(local);
 }
 
 TEST_F(RetryTest, ARefusalIsFinalAndACancelEndsTheWait) {

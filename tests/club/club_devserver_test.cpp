@@ -15,9 +15,15 @@ namespace {
 constexpr int32_t kTimeout = 10000;
 constexpr int32_t kWriterMode = DevServerFixture::kClubWriterLevel;
 
+DevServerFixtureOptions onFilePort() {
+  DevServerFixtureOptions options;
+  options.club_file_port = true;
+  return options;
+}
+
 class ClubDisk : public ::testing::Test {
  protected:
-  ClubDisk() : server_(DevServerFixtureOptions{.club_file_port = true}) {
+  ClubDisk() : server_(onFilePort()) {
     club_.reset(zavel_CreateOCTASession(server_.host().c_str(), server_.listPort(), kTimeout,
                                         kWriterMode, DevServerFixture::kClub, 0));
   }

@@ -48,7 +48,8 @@ devserver::AccountConfig account(const char* id, const char* password, int64_t n
 
 }  // namespace
 
-DevServerFixture::DevServerFixture(DevServerFixtureOptions options) : data_(makeTempFolder()) {
+DevServerFixture::DevServerFixture(DevServerFixtureOptions options, std::string clubHost)
+    : club_host_(std::move(clubHost)), data_(makeTempFolder()) {
   std::filesystem::create_directories(diskPath(kUser));
   std::filesystem::create_directories(diskPath(kPeerUser));
   std::string error;
@@ -77,7 +78,7 @@ bool DevServerFixture::tryStart(const DevServerFixtureOptions& options, const st
   config.accounts.push_back(account(kPeerUser, kPeerPassword, 1002, options.quota_mb));
   config.clubs.push_back({kClub,
                           kClubName,
-                          host,
+                          club_host_.empty() ? host : club_host_,
                           options.club_quota_mb,
                           {{kUser, kClubWriterLevel}, {kPeerUser, kClubReaderLevel}}});
   if (!devserver::saveConfig(data_ / devserver::kConfigFileName, config, error)) return false;

@@ -38,8 +38,10 @@ class DevServerFixture {
   // The file-server account holding the club's bytes.
   static constexpr const char* kClubStorageUser = "octa";
 
-  // Starts the server; throws std::runtime_error when it cannot.
-  explicit DevServerFixture(DevServerFixtureOptions options = {});
+  // Starts the server; throws std::runtime_error when it cannot. clubHost is where the list
+  // server says the club's bytes are, when not at the fixture's own file server (a relay in
+  // front of it, say).
+  explicit DevServerFixture(DevServerFixtureOptions options = {}, std::string clubHost = {});
   ~DevServerFixture();
   DevServerFixture(const DevServerFixture&) = delete;
   DevServerFixture& operator=(const DevServerFixture&) = delete;
@@ -61,6 +63,8 @@ class DevServerFixture {
  private:
   bool tryStart(const DevServerFixtureOptions& options, const std::string& host,
                 std::string* error);
+
+  std::string club_host_;
 
   std::filesystem::path data_;
   std::string host_ = "127.0.0.1";

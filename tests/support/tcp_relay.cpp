@@ -35,9 +35,11 @@ void drop(int fd) {
 
 }  // namespace
 
-TcpRelay::TcpRelay(const std::string& host, uint16_t port) : host_(host), upstream_port_(port) {
-  ACE_INET_Addr any(static_cast<u_short>(0), "127.0.0.1");
-  if (acceptor_.open(any, 1) != 0) throw std::runtime_error("relay: cannot listen");
+TcpRelay::TcpRelay(const std::string& host, uint16_t port, const std::string& listenHost,
+                   uint16_t listenPort)
+    : host_(host), upstream_port_(port) {
+  ACE_INET_Addr where(listenPort, listenHost.c_str());
+  if (acceptor_.open(where, 1) != 0) throw std::runtime_error("relay: cannot listen");
   ACE_INET_Addr bound;
   acceptor_.get_local_addr(bound);
   port_ = bound.get_port_number();
@@ -52,18 +54,32 @@ TcpRelay::~TcpRelay() {
 }
 
 void TcpRelay::cutNextAfter(Direction direction, uint64_t bytes) {
+  cutEachAfter(direction, bytes, 1);
+}
+
+void TcpRelay::cutEachAfter(Direction direction, uint64_t bytes, int times) {
   std::lock_guard lock(mutex_);
   next_ = Plan{Action::kCut, direction, bytes};
+  next_times_ = times;
+}
+
+void TcpRelay::cutEveryReaching(Direction direction, uint64_t bytes, int times) {
+  std::lock_guard lock(mutex_);
+  next_ = Plan{Action::kCut, direction, bytes, 0, true};
+  next_times_ = -1;  // every connection, until the cuts are spent
+  cuts_left_ = times;
 }
 
 void TcpRelay::holdNextAfter(uint64_t bytes, uint64_t kept) {
   std::lock_guard lock(mutex_);
   next_ = Plan{Action::kHold, Direction::kToServer, bytes, kept};
+  next_times_ = 1;
 }
 
 void TcpRelay::gateNextAfter(uint64_t bytes) {
   std::lock_guard lock(mutex_);
   next_ = Plan{Action::kGate, Direction::kToClient, bytes};
+  next_times_ = 1;
 }
 
 bool TcpRelay::waitUntilHolding(std::chrono::milliseconds limit) {
@@ -101,7 +117,7 @@ void TcpRelay::acceptLoop() {
     {
       std::lock_guard lock(mutex_);
       plan = next_;
-      next_ = Plan{};
+      if (next_times_ > 0 && --next_times_ == 0) next_ = Plan{};
     }
     pumps_.emplace_back(
         [this, c = client.get_handle(), s = server.get_handle(), plan] { pump(c, s, plan); });
@@ -128,7 +144,11 @@ void TcpRelay::pump(int client, int server, Plan plan) {
       const size_t forward = counted ? std::min<uint64_t>(n, plan.bytes - passed) : n;
       open = sendAll(to, buffer, forward);
       if (!counted || (passed += forward) < plan.bytes) continue;
-      if (plan.action == Action::kCut) {
+      if (plan.action == Action::kCut && plan.shared && cuts_left_.fetch_sub(1) <= 0) {
+        // The cuts are spent: this connection goes on whole.
+        open = sendAll(to, buffer + forward, n - forward);
+        plan.action = Action::kNone;
+      } else if (plan.action == Action::kCut) {
         cut_ = true;
         open = false;
       } else if (plan.action == Action::kGate) {

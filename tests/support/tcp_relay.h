@@ -20,18 +20,27 @@ class TcpRelay {
  public:
   enum class Direction { kToClient, kToServer };
 
-  // Forwards every connection made to port() to host:port.
-  TcpRelay(const std::string& host, uint16_t port);
+  // Forwards every connection made to port() to host:port. It listens on a free port of
+  // 127.0.0.1 unless told where (a fixed port on a loopback address of its own, say).
+  TcpRelay(const std::string& host, uint16_t port, const std::string& listenHost = "127.0.0.1",
+           uint16_t listenPort = 0);
   ~TcpRelay();
   TcpRelay(const TcpRelay&) = delete;
   TcpRelay& operator=(const TcpRelay&) = delete;
 
   uint16_t port() const { return port_; }
 
-  // Each plan below applies to the next connection only; later ones are forwarded whole.
+  // Each plan below applies to the next connection only (cutEachAfter: to the next `times`);
+  // later ones are forwarded whole.
 
   // Drops the connection, both ends at once, once `bytes` have passed in `direction`.
   void cutNextAfter(Direction direction, uint64_t bytes);
+  // The same for each of the next `times` connections, counted from each one's start: a
+  // client that connects again by itself meets the same cut again.
+  void cutEachAfter(Direction direction, uint64_t bytes, int times);
+  // Drops each connection that reaches `bytes`, until `times` have been dropped; those that
+  // end sooner (a short question between transfers) are left alone and do not count.
+  void cutEveryReaching(Direction direction, uint64_t bytes, int times);
   // Whether a cut (or a hold's drop of the client) has happened.
   bool cut() const { return cut_.load(); }
 
@@ -55,7 +64,8 @@ class TcpRelay {
     Action action = Action::kNone;
     Direction direction = Direction::kToClient;  // the bytes counted
     uint64_t bytes = 0;
-    uint64_t kept = 0;  // kHold: client bytes kept back until release()
+    uint64_t kept = 0;    // kHold: client bytes kept back until release()
+    bool shared = false;  // kCut: counted against cuts_left_, across connections
   };
 
   void acceptLoop();
@@ -71,6 +81,8 @@ class TcpRelay {
   std::atomic<bool> cut_{false};
   std::mutex mutex_;
   Plan next_;
+  int next_times_ = 0;  // connections next_ still applies to; -1 every one
+  std::atomic<int> cuts_left_{0};
   std::condition_variable changed_;
   bool holding_ = false;
   bool released_ = false;
