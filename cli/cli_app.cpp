@@ -18,6 +18,7 @@
 #include "cli/remote_path.h"
 #include "cli/rights.h"
 #include "cli/terminal.h"
+#include "protocol/error_numbers.h"
 
 namespace zavel::cli {
 
@@ -130,6 +131,12 @@ std::unique_ptr<Disk> openDisk(const ConnectionOptions& c, int* status) {
     }
     where = "club " + std::to_string(c.club) + " at " + c.list_server;
     disk = Disk::openClub(host, port, c.timeout_ms, c.mode, c.club, &error);
+    // The list server is first asked at the first listing: ask now, to say which club.
+    if (disk && !disk->look(disk->home(), &error)) {
+      disk.reset();
+      if (error.number == kErrNoShareDirectory)
+        where += " (the list server has no club of that number, or it has no disk)";
+    }
   } else {
     if (c.host.empty() || c.user.empty()) {
       *status = usage("a personal disk needs --host and --user (or --club for a club disk)");
@@ -156,11 +163,13 @@ int runCli(int argc, char** argv) {
       "An account's disks: --account ID@DOMAIN [--disk NAME] (password from ZAVEL_PASSWORD "
       "or asked on the terminal; the portal and club servers from the program's settings).\n"
       "A personal disk: --host HOST --user ID (password as above).\nA club's disk: --club N "
-      "--list-server HOST:PORT; its items are named by path (/octa/...) or by club key (<12> "
-      "a file, <12@> a folder).",
+      "--list-server HOST:PORT; its items are also named by club key (<12> a file, <12@> a "
+      "folder).\nRemote paths start at the disk's top folder: \"/\" is that folder, \"/a\" and "
+      "\"a\" the same item in it.",
       "zavel-cli"};
   app.require_subcommand(1, 1);
   app.fallthrough();
+  app.set_version_flag("--version", "zavel-cli " ZAVEL_VERSION, "print the version and stop");
 
   ConnectionOptions c;
   bool quiet = false;
@@ -183,17 +192,22 @@ int runCli(int argc, char** argv) {
   app.add_option("--club-server", c.club_server,
                  "the club list server, HOST:PORT (default: the program's settings)")
       ->needs(account);
+  // ZAVEL_HOST and ZAVEL_USER are read after parsing, only where a personal disk is named
+  // that way: exported for that, they do not get in the way of --club or --account.
   CLI::Option* host =
-      app.add_option("--host", c.host, "the personal disk's file server")->envname("ZAVEL_HOST");
+      app.add_option("--host", c.host, "the personal disk's file server (or ZAVEL_HOST)");
   app.add_option("--port", c.port, "the file server's port")
       ->envname("ZAVEL_PORT")
       ->check(CLI::Range(1, 65535))
       ->capture_default_str();
-  CLI::Option* user = app.add_option("--user", c.user, "the account whose personal disk it is")
-                          ->envname("ZAVEL_USER");
+  CLI::Option* user =
+      app.add_option("--user", c.user, "the account whose personal disk it is (or ZAVEL_USER)");
   CLI::Option* club = app.add_option("--club", c.club, "work on this club's shared disk")
                           ->check(CLI::Range(1, INT32_MAX));
   account->excludes(host, user, club);
+  const auto personal_beside_club = [&] {
+    return c.club != 0 && (host->count() > 0 || user->count() > 0);
+  };
   app.add_option("--list-server", c.list_server, "the club list server, HOST:PORT")->needs(club);
   app.add_option("--mode", c.mode,
                  "your rights on the club's disk: 1 all, 2 no delete or rename, 3 read only")
@@ -233,6 +247,11 @@ int runCli(int argc, char** argv) {
   ls_cmd->add_option("paths", ls.paths, "folders or files (default: the disk's top folder)");
   ls_cmd->add_flag("-R,--recursive", ls.recursive, "list the folders inside as well");
   ls_cmd->add_flag("--human", ls.human, "sizes in KiB, MiB, GiB");
+  CLI::Option* names_only =
+      ls_cmd->add_flag("-1", ls.names_only, "only the names, one a line (for scripts)");
+  bool long_listing = true;
+  ls_cmd->add_flag("-l", long_listing, "size, date and name of each item (the default)")
+      ->excludes(names_only);
   ls_cmd->callback([&] {
     cancellable = true;
     command = [&](Disk& d, Console& con) { return runLs(d, con, ls); };
@@ -240,14 +259,17 @@ int runCli(int argc, char** argv) {
 
   std::vector<std::string> get_args;
   ConflictFlags get_flags;
+  bool no_times = false;
   CLI::App* get_cmd = app.add_subcommand(
       "get", "download files and folders: get REMOTE... [LOCAL] (LOCAL defaults to .)");
   get_cmd->add_option("paths", get_args, "remote sources, then the local destination")->required();
   addConflictFlags(get_cmd, &get_flags);
+  get_cmd->add_flag("--no-times", no_times,
+                    "local copies take the time they are written, not the remote items' own");
   get_cmd->callback([&] {
     cancellable = true;
     command = [&](Disk& d, Console& con) {
-      return runGet(d, con, get_args, get_flags.policy(), retryPolicy());
+      return runGet(d, con, get_args, get_flags.policy(), retryPolicy(), !no_times);
     };
   });
 
@@ -265,10 +287,14 @@ int runCli(int argc, char** argv) {
   });
 
   std::vector<std::string> mkdir_args;
+  bool mkdir_parents = false;
   CLI::App* mkdir_cmd = app.add_subcommand("mkdir", "make folders");
   mkdir_cmd->add_option("paths", mkdir_args, "folders to make")->required();
-  mkdir_cmd->callback(
-      [&] { command = [&](Disk& d, Console& con) { return runMkdir(d, con, mkdir_args); }; });
+  mkdir_cmd->add_flag("-p,--parents", mkdir_parents,
+                      "make the folders on the way as well; a folder that exists is no error");
+  mkdir_cmd->callback([&] {
+    command = [&](Disk& d, Console& con) { return runMkdir(d, con, mkdir_args, mkdir_parents); };
+  });
 
   std::vector<std::string> rm_args;
   bool rm_recursive = false;
@@ -313,8 +339,24 @@ int runCli(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
+    // A word that is no command is left over, and then the missing command is all CLI11 says.
+    if (app.get_subcommands().empty() && !app.remaining().empty() && e.get_exit_code() != 0) {
+      std::string commands;
+      for (const CLI::App* sub : app.get_subcommands({}))
+        commands += (commands.empty() ? "" : ", ") + sub->get_name();
+      return usage("'" + printable(app.remaining().front()) +
+                   "' is not a command; the commands: " + commands);
+    }
     const int code = app.exit(e);
     return code == 0 ? kExitOk : kExitUsage;
+  }
+  if (personal_beside_club())
+    return usage("--host and --user name a personal disk, --club a club's: give one of them");
+  if (c.account.empty() && c.club == 0) {
+    const char* env_host = std::getenv("ZAVEL_HOST");
+    const char* env_user = std::getenv("ZAVEL_USER");
+    if (c.host.empty() && env_host != nullptr) c.host = env_host;
+    if (c.user.empty() && env_user != nullptr) c.user = env_user;
   }
   for (const auto* two : {&mv_args, &cp_args})
     if (!two->empty() && two->size() < 2) return usage("a source and a destination are needed");

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zavel::cli {
@@ -60,6 +62,14 @@ struct Listing {
   std::vector<ListedChild> children;
   std::vector<std::string> strays;  // names that are neither: never used as paths
 };
+
+// A listing's time text as a calendar time: "2004-12-13 PM 03:30" (hours 0 to 12 are AM and
+// keep their number, PM adds 12) or a club's "20041213153000". False for anything else.
+bool parseListedDate(std::string_view text, std::tm* out);
+// When the entry was last changed, in seconds since 1970, reading its time as local time, as
+// listings show it; a club entry's own time has the seconds as well. None when it has no
+// time that can be read.
+std::optional<int64_t> listedTime(const RemoteEntry& entry);
 
 // Splits the entries of a listing of `listed` (the path or club key that was listed).
 // A personal disk names entries by path: the listed path itself, or it plus "/" and one

@@ -1,9 +1,31 @@
 #include "cli/remote_path.h"
 
+#include <vector>
+
 namespace zavel::cli {
 
 bool isClubKey(std::string_view path) {
   return !path.empty() && path.front() == '<';
+}
+
+std::string clubKeyProblem(std::string_view path, bool new_item) {
+  const size_t close = path.find('>');
+  std::string_view digits = path.substr(1, close == std::string_view::npos ? 0 : close - 1);
+  const bool folder = !digits.empty() && digits.back() == '@';
+  if (folder) digits.remove_suffix(1);
+  if (close == std::string_view::npos || digits.empty() || digits.size() > 18 ||
+      digits.find_first_not_of("0123456789") != std::string_view::npos ||
+      digits.find_first_not_of('0') == std::string_view::npos)
+    return "not a club key: ls shows them, <12> for a file and <12@> for a folder";
+  const std::string rest = normalizeRemote(path.substr(close + 1));
+  if (rest.empty() || rest == "/") return {};
+  if (!new_item)
+    return "a name after a club key only names a new item; the item's own key (ls shows "
+           "it) names an existing one";
+  if (!folder) return "a file's key takes no name after it";
+  if (rest.front() != '/' || rest.find('/', 1) != std::string::npos)
+    return "only one new name may follow a club key";
+  return {};
 }
 
 std::string clubKey(int64_t index, bool folder) {
@@ -21,10 +43,29 @@ std::string normalizeRemote(std::string_view path) {
   return out;
 }
 
-std::string resolveRemote(std::string_view path, std::string_view home) {
-  if (path.empty()) return normalizeRemote(home);
-  if (path.front() == '/' || isClubKey(path)) return normalizeRemote(path);
-  return normalizeRemote(std::string(home) + "/" + std::string(path));
+std::string resolveRemote(std::string_view path, std::string_view top) {
+  if (isClubKey(path)) return normalizeRemote(path);
+  const std::string root = normalizeRemote(top.empty() ? "/" : top);
+  std::string typed = normalizeRemote(path);
+  if (root != "/" && typed.compare(0, root.size(), root) == 0 &&
+      (typed.size() == root.size() || typed[root.size()] == '/'))
+    typed.erase(0, root.size());
+  std::vector<std::string_view> names;
+  const std::string_view rest(typed);
+  for (size_t at = 0; at <= rest.size();) {
+    size_t slash = rest.find('/', at);
+    if (slash == std::string_view::npos) slash = rest.size();
+    const std::string_view name = rest.substr(at, slash - at);
+    if (name == "..") {
+      if (!names.empty()) names.pop_back();
+    } else if (!name.empty() && name != ".") {
+      names.push_back(name);
+    }
+    at = slash + 1;
+  }
+  std::string out = root;
+  for (const std::string_view name : names) out = joinRemote(out, name);
+  return out;
 }
 
 std::optional<std::string> remoteParent(std::string_view path) {
@@ -46,6 +87,16 @@ std::string joinRemote(std::string_view folder, std::string_view name) {
   if (out.empty() || out.back() != '/') out.push_back('/');
   out.append(name);
   return out;
+}
+
+std::string nameProblem(std::string_view name) {
+  if (name.empty()) return "an item needs a name";
+  if (name == "." || name == "..") return "'.' and '..' are not names an item can have";
+  if (name.find_first_of("\\/:*?\"<>|") != std::string_view::npos)
+    return "a name cannot hold any of \\ / : * ? \" < > |";
+  // printable() changes control characters and nothing else that got this far.
+  if (printable(name) != name) return "a name cannot hold control characters";
+  return {};
 }
 
 bool isSafeName(std::string_view name) {

@@ -28,9 +28,11 @@ class DownloadWalk {
     if (into && !isSafeName(name)) return fail(address + ": has no name to save it under");
     const fs::path target = into ? destination / name : destination;
     const std::string relative = into ? name : localName(destination);
+    const std::optional<int64_t> modified =
+        listing->self ? listedTime(*listing->self) : std::nullopt;
     if (listing->self && !listing->self->folder)
-      return addFile(address, target, relative, listing->self->size);
-    return folder(address, *listing, target, relative, 0);
+      return addFile(address, target, relative, listing->self->size, modified);
+    return folder(address, *listing, target, relative, modified, 0);
   }
 
  private:
@@ -51,27 +53,30 @@ class DownloadWalk {
   }
 
   bool folder(const std::string& address, const Listing& listing, const fs::path& target,
-              const std::string& relative, size_t depth) {
+              const std::string& relative, std::optional<int64_t> modified, size_t depth) {
     if (depth >= kMaxDepth) return fail(printable(address) + ": folders nested too deep");
-    if (!add(PlanItem{true, relative, address, target, 0})) return false;
+    if (!add(PlanItem{true, relative, address, target, 0, modified})) return false;
     for (const ListedChild& child : listing.children) {
       const std::string child_relative = relative + "/" + child.name;
+      const fs::path child_target = target / child.name;
       if (!child.entry.folder) {
-        if (!addFile(child.address, target / child.name, child_relative, child.entry.size))
+        if (!addFile(child.address, child_target, child_relative, child.entry.size,
+                     listedTime(child.entry)))
           return false;
         continue;
       }
       std::optional<Listing> inner = list(child.address);
-      if (!inner || !folder(child.address, *inner, target / child.name, child_relative, depth + 1))
+      if (!inner || !folder(child.address, *inner, child_target, child_relative,
+                            listedTime(child.entry), depth + 1))
         return false;
     }
     return true;
   }
 
   bool addFile(const std::string& address, const fs::path& target, const std::string& relative,
-               int64_t size) {
+               int64_t size, std::optional<int64_t> modified) {
     const uint64_t bytes = size > 0 ? static_cast<uint64_t>(size) : 0;
-    if (!add(PlanItem{false, relative, address, target, bytes})) return false;
+    if (!add(PlanItem{false, relative, address, target, bytes, modified})) return false;
     plan_->bytes += bytes;
     return true;
   }
@@ -109,7 +114,7 @@ class UploadWalk {
  private:
   bool folder(const fs::path& path, const std::string& relative, size_t depth) {
     if (depth >= kMaxDepth) return fail(path.string() + ": folders nested too deep");
-    if (!add(PlanItem{true, relative, {}, path, 0})) return false;
+    if (!add(PlanItem{true, relative, {}, path, 0, {}})) return false;
     std::error_code ec;
     std::vector<fs::directory_entry> entries;
     for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec))
@@ -123,6 +128,9 @@ class UploadWalk {
       const std::string inner = relative + "/" + name;
       const fs::file_status own = e.symlink_status(ec);
       if (ec) return fail(e.path().string() + ": " + ec.message());
+      const bool sent = fs::is_directory(own) || fs::is_regular_file(fs::status(e.path(), ec));
+      if (const std::string why = nameProblem(name); sent && !why.empty())
+        return fail(e.path().string() + ": " + why + "; rename it first");
       if (fs::is_directory(own)) {
         if (!folder(e.path(), inner, depth + 1)) return false;
       } else if (fs::is_regular_file(fs::status(e.path(), ec)) && !ec) {
@@ -142,7 +150,7 @@ class UploadWalk {
     std::error_code ec;
     const uint64_t size = fs::file_size(path, ec);
     if (ec) return fail(path.string() + ": " + ec.message());
-    if (!add(PlanItem{false, relative, {}, path, size})) return false;
+    if (!add(PlanItem{false, relative, {}, path, size, {}})) return false;
     plan_->bytes += size;
     return true;
   }
@@ -183,6 +191,18 @@ bool planDownload(RemoteLister& lister, const std::vector<std::string>& sources,
     *error = destination.string() + ": not a folder (several items go into a folder)";
     return false;
   }
+  if (!into) {
+    const fs::path made = destination.lexically_normal();
+    if (!made.has_filename()) {
+      *error = destination.string() + ": no such local folder";
+      return false;
+    }
+    const fs::path folder = made.has_parent_path() ? made.parent_path() : fs::path(".");
+    if (!fs::is_directory(folder, ec)) {
+      *error = destination.string() + ": no local folder " + folder.string() + " to save it in";
+      return false;
+    }
+  }
   DownloadWalk walk(lister, plan, error);
   for (const std::string& s : sources)
     if (!walk.source(s, destination, into)) return false;
@@ -193,9 +213,11 @@ bool planUpload(const std::vector<fs::path>& sources, const std::optional<std::s
                 Plan* plan, std::vector<std::string>* notes, std::string* error) {
   UploadWalk walk(plan, notes, error);
   for (const fs::path& s : sources) {
-    const std::string n = name && sources.size() == 1 ? *name : localName(s);
-    if (!isSafeName(n)) {
-      *error = s.string() + ": has no name to store it under";
+    const bool renamed = name && sources.size() == 1;
+    const std::string n = renamed ? *name : localName(s);
+    if (const std::string why = nameProblem(n); !why.empty()) {
+      *error = (renamed ? n : s.string()) + ": " + why;
+      if (!renamed && !n.empty()) *error += "; give it another name: put SOURCE FOLDER/NAME";
       return false;
     }
     if (!walk.source(s, n)) return false;

@@ -1,5 +1,10 @@
 #include "cli/transfer_runner.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -50,7 +55,17 @@ int TransferRunner::download(const Plan& plan) {
     }
     if (const int status = downloadFile(item, ++number, files); status != kExitOk) return status;
   }
+  // Last, and deepest first: what is written into a folder changes its time.
+  for (auto item = plan.items.rbegin(); item != plan.items.rend(); ++item)
+    if (item->folder) keepTime(*item);
   return kExitOk;
+}
+
+void TransferRunner::keepTime(const PlanItem& item) {
+  if (!keep_times_ || !item.modified) return;
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(*item.modified), 0}};
+  if (::utimensat(AT_FDCWD, item.local.c_str(), times, 0) != 0)
+    warn(item.local.string() + ": cannot set its time: " + std::strerror(errno));
 }
 
 int TransferRunner::downloadFile(const PlanItem& item, size_t number, size_t count) {
@@ -83,6 +98,7 @@ int TransferRunner::downloadFile(const PlanItem& item, size_t number, size_t cou
   if (now != *size)
     return fail(local, "holds " + std::to_string(now) + " bytes after the download, not " +
                            std::to_string(*size));
+  keepTime(item);
   return kExitOk;
 }
 

@@ -26,6 +26,10 @@ class TransferRunner {
   TransferRunner(Disk& disk, Console& console, ConflictResolver& resolver, std::string command,
                  client::RetryPolicy retry);
 
+  // Downloads give each file, and at the end each folder, the remote item's time (on by
+  // default, as curl -R and rsync -t do).
+  void keepTimes(bool keep) { keep_times_ = keep; }
+
   // An exit status: kExitOk, kExitFailed or kExitInterrupted.
   int download(const Plan& plan);
   // Items go below the remote folder `base` (a path or a club folder key).
@@ -41,6 +45,8 @@ class TransferRunner {
   using Contents = std::map<std::string, RemoteItem>;
 
   int downloadFile(const PlanItem& item, size_t number, size_t count);
+  // Gives a downloaded item the remote item's time; a warning when it cannot.
+  void keepTime(const PlanItem& item);
   int uploadFolder(const PlanItem& item);
   int uploadFile(const PlanItem& item, size_t number, size_t count);
   // The remote folder an upload item goes into, from its relative name.
@@ -66,6 +72,7 @@ class TransferRunner {
   std::string command_;
   client::RetryPolicy retry_;
   ProgressMeter meter_;
+  bool keep_times_ = true;
   bool rerun_ = false;  // the file goes on in a new run from its next report
   std::string base_;
   std::map<std::string, std::string> folders_;  // upload: relative name -> remote address

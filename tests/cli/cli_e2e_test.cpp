@@ -5,10 +5,12 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -356,6 +358,7 @@ TEST_F(Cli, FailuresExitNonZeroWithTheLibrarysMessageAndNumber) {
     SCOPED_TRACE(c.message);
     std::vector<std::string> args = {"--host", server_.host(), "--port",
                                      std::to_string(server_.port())};
+    if (c.args.front() == "--club") args.clear();
     args.insert(args.end(), c.args.begin(), c.args.end());
     const CliResult r = runCli(args, c.password ? Env{{"ZAVEL_PASSWORD", c.password}} : Env{});
     EXPECT_EQ(r.status, c.status) << r.err;
@@ -393,6 +396,95 @@ TEST_F(Cli, FileCommandsWorkOnTheDiskAndListingsShowIt) {
   EXPECT_TRUE(fs::exists(disk("more")));
 }
 
+// Command lines as a person types them: the exit status, a fragment of what is printed (on
+// either stream), and the disk afterwards. Each row starts from what the rows above left.
+TEST_F(Cli, CommandsDoAllOrNothingAndNameWhatIsWrong) {
+  fs::create_directories(disk("음악"));
+  fs::create_directories(disk("문서"));
+  std::ofstream(disk("음악/renamed.txt")) << "song";
+  std::ofstream(disk("읽어 주세요.txt")) << "top";
+  std::ofstream(disk("문서/메모.txt")) << "memo";
+  std::tm when{};
+  when.tm_year = 104, when.tm_mon = 11, when.tm_mday = 13, when.tm_hour = 15, when.tm_min = 30;
+  when.tm_isdst = -1;
+  const time_t remote_time = std::mktime(&when);  // listed as "2004-12-13 PM 03:30"
+  const struct timespec times[2] = {{remote_time, 0}, {remote_time, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, disk("문서/메모.txt").c_str(), times, 0), 0);
+  std::ofstream(local_ / "a\\b.txt") << "x";
+  const std::string here = local_.string() + "/", long_name(300, 'x');
+  const std::string list = server_.host() + ":" + std::to_string(server_.listPort());
+  struct Case {
+    std::vector<std::string> args;  // after the personal disk's options, unless --club
+    int status;
+    std::string shown;
+    std::vector<std::string> there = {}, gone = {};  // below the disk, or local when absolute
+    // Local files that carry the remote item's time, and one that does not.
+    std::vector<std::string> dated = {}, undated = {};
+  };
+  // clang-format off
+  const Case cases[] = {
+      // Under a new name in another folder: checked first, undone when the rename fails.
+      {{"mv", "음악/renamed.txt", "읽어 주세요.txt"}, 1,
+       "zavel-cli: mv: 읽어 주세요.txt: exists already", {"음악/renamed.txt"}, {"renamed.txt"}},
+      {{"mv", "음악/renamed.txt", "문서/" + long_name}, 1, "; undone, nothing was changed",
+       {"음악/renamed.txt"}, {"문서/renamed.txt"}},
+      {{"cp", "음악/renamed.txt", "문서/" + long_name}, 1, "; undone, nothing was changed",
+       {"음악/renamed.txt"}, {"문서/renamed.txt"}},
+      {{"mv", "음악/renamed.txt", "읽어 주세요.txt", "/"}, 1,
+       "/ holds an item named '읽어 주세요.txt' already", {"음악/renamed.txt"}, {"renamed.txt"}},
+      {{"mv", "음악/renamed.txt", "/문서/새 이름.txt"}, 0, "", {"문서/새 이름.txt"},
+       {"음악/renamed.txt"}},
+      // Paths start at the disk's top folder, whose own path keeps its meaning.
+      {{"mv", "/tester/문서/새 이름.txt", "음악/renamed.txt"}, 0, "", {"음악/renamed.txt"}},
+      {{"ls", "/문서"}, 0, "  메모.txt\n"},
+      {{"ls", "-1", "/"}, 0, "문서\n음악\n읽어 주세요.txt\n"},
+      {{"mkdir", "-p", "/문서/a/b", "문서"}, 0, "", {"문서/a/b"}},
+      {{"mkdir", "x/y"}, 1, "x/y: there is no folder /tester/x on the disk (mkdir -p makes it)",
+       {}, {"x"}},
+      // No name that the explorer could not rename or delete.
+      {{"mkdir", ""}, 1, "zavel-cli: mkdir: '': an item needs a name"},
+      {{"mkdir", "back\\slash", "a:b", "문서/.."}, 1, "back\\slash: a name cannot hold any of",
+       {}, {"back\\slash", "a:b"}},
+      {{"put", here + "a\\b.txt"}, 1, "a\\b.txt: a name cannot hold any of", {}, {"a\\b.txt"}},
+      {{"mv", "음악/renamed.txt", "문서/bad|name"}, 1, "문서/bad|name: a name cannot hold",
+       {"음악/renamed.txt"}},
+      {{"cp", "음악/renamed.txt", "문서/?"}, 1, "문서/?: a name cannot hold", {}, {"문서/?"}},
+      // What is wrong, and where.
+      {{"cat", "문서"}, 1, "zavel-cli: cat: 문서: is a folder"},
+      {{"get", "음악/renamed.txt", here + "nonexistent/dir/"}, 1, "dir/: no such local folder"},
+      {{"ls", "<abc>"}, 1, "<abc>: club keys name items on club disks only"},
+      {{"frobnicate"}, 2, "'frobnicate' is not a command; the commands: disks, ls,"},
+      {{"--club", "9999", "--list-server", list, "ls"}, 1,
+       "club 9999 at " + list + " (the list server has no club of that number"},
+      {{"--club", "7001", "--list-server", list, "--user", "tester", "ls"}, 2,
+       "--host and --user name a personal disk, --club a club's"},
+      // Downloads keep the remote item's time unless told not to.
+      {{"get", "문서/메모.txt", here + "dated.txt"}, 0, "", {}, {}, {here + "dated.txt"}},
+      {{"get", "--no-times", "문서/메모.txt", here + "now.txt"}, 0, "", {}, {}, {},
+       {here + "now.txt"}},
+      {{"--version"}, 0, "zavel-cli " ZAVEL_CLI_VERSION "\n"},
+  };
+  // clang-format on
+  const auto time_of = [](const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mtime : time_t{-1};
+  };
+  for (const auto& c : cases) {
+    std::string line;
+    for (const std::string& a : c.args) line += " " + a.substr(0, 20);
+    SCOPED_TRACE(line);
+    const CliResult r =
+        c.args.front() == "--club" ? runCli(c.args) : runCli(personal(c.args), password_);
+    EXPECT_EQ(r.status, c.status) << r.err;
+    EXPECT_NE((r.out + r.err).find(c.shown), std::string::npos) << r.out << r.err;
+    for (const std::string& p : c.there) EXPECT_TRUE(fs::exists(disk(p))) << p;
+    for (const std::string& p : c.gone) EXPECT_FALSE(fs::exists(disk(p))) << p;
+    for (const std::string& p : c.dated) EXPECT_EQ(time_of(p), remote_time) << p;
+    for (const std::string& p : c.undated) EXPECT_GT(time_of(p), remote_time) << p;
+  }
+  EXPECT_EQ(readAll(disk("읽어 주세요.txt")), "top");
+}
+
 // The club disk: its file server has to be on port 9553, on a loopback address of its own.
 class ClubCli : public Cli {
  protected:
@@ -418,6 +510,9 @@ TEST_F(ClubCli, ItemsAreReachedByPathOrByKeyAndFoldersRoundTrip) {
 
   // The key of inner/ as the listing shows it: "<N@>  inner/".
   const std::string ls = ok(club({"ls", "/octa/club-up"}));
+  EXPECT_EQ(ok(club({"ls", "/club-up"})), ls);  // rooted at the club's top folder as well
+  EXPECT_EQ(ok(club({"ls", "club-up"})), ls);
+  expectHas(club({"ls", "<abc>"}).err, {"zavel-cli: ls: <abc>: not a club key"});
   const size_t at = ls.find("@>  inner/"), open = ls.rfind('<', at);
   ASSERT_NE(at, std::string::npos) << ls;
   const std::string key = ls.substr(open, at + 2 - open);

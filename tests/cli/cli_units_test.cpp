@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <ctime>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@
 #include "cli/conflict.h"
 #include "cli/human_units.h"
 #include "cli/progress_line.h"
+#include "cli/remote_listing.h"
 #include "cli/remote_path.h"
 #include "cli/transfer_plan.h"
 #include "cli/transfer_runner.h"
@@ -82,22 +84,82 @@ TEST(HumanUnits, ARetrySaysWhereTheConnectionWasLostAndHowLongItWaits) {
   for (const auto& c : cases) EXPECT_EQ(retryNote(c.position, c.wait_ms, c.retry, 5), c.text);
 }
 
-TEST(RemotePath, TypedPathsResolveAgainstHomeAndNormalise) {
+TEST(RemotePath, TypedPathsAreRootedAtTheDisksTopFolder) {
   struct Case {
     const char* typed;
-    const char* home;
+    const char* top;
     const char* resolved;
   };
   // clang-format off
   const Case cases[] = {
-      {"", "/demo", "/demo"}, {"docs", "/demo", "/demo/docs"},
-      {"docs//a/", "/demo", "/demo/docs/a"},
-      {"/other//x/", "/demo", "/other/x"}, {"/", "/demo", "/"}, {"//", "/demo", "/"},
+      {"", "/demo", "/demo"}, {"/", "/demo", "/demo"}, {"//", "/demo", "/demo"},
+      {"docs", "/demo", "/demo/docs"}, {"/docs", "/demo", "/demo/docs"},
+      {"docs//a/", "/demo", "/demo/docs/a"}, {"/other//x/", "/demo", "/demo/other/x"},
+      // The top folder's own path keeps its meaning; only as a whole name.
+      {"/demo/docs", "/demo", "/demo/docs"}, {"/demo", "/demo", "/demo"},
+      {"/demox", "/demo", "/demo/demox"}, {"demo/docs", "/demo", "/demo/demo/docs"},
+      {"/자료실", "/octa", "/octa/자료실"}, {"/octa/자료실", "/octa", "/octa/자료실"},
+      {"a/./b/../c", "/demo", "/demo/a/c"}, {"..", "/demo", "/demo"},
+      {"/demo/../../x", "/demo", "/demo/x"},  // never above the top
       {"<12@>", "/demo", "<12@>"}, {"<12@>/new", "/demo", "<12@>/new"},
-      {"docs", "/", "/docs"}, {"", "/", "/"},  // signed on at the root
+      {"docs", "/", "/docs"}, {"", "/", "/"}, {"/docs/..", "/", "/"},  // signed on at the root
   };
   // clang-format on
-  for (const auto& c : cases) EXPECT_EQ(resolveRemote(c.typed, c.home), c.resolved) << c.typed;
+  for (const auto& c : cases) EXPECT_EQ(resolveRemote(c.typed, c.top), c.resolved) << c.typed;
+}
+
+TEST(RemotePath, NamesTheExplorerRefusesAndMalformedClubKeysAreTold) {
+  // clang-format off
+  const std::pair<std::string, bool> names[] = {
+      {"보고서 2004.txt", true}, {"a.b", true}, {"...", true}, {"", false}, {".", false},
+      {"..", false}, {"back\\slash", false}, {"a:b", false}, {"a*", false}, {"a?", false},
+      {"say \"hi\"", false}, {"<a>", false}, {"a|b", false}, {"tab\there", false},
+      {"c1 \xc2\x9b", false}, {std::string("nul\0", 4), false},
+  };
+  // clang-format on
+  for (const auto& [name, fine] : names) EXPECT_EQ(nameProblem(name).empty(), fine) << name;
+  struct Key {
+    const char* path;
+    bool new_item;
+    bool fine;
+  };
+  // clang-format off
+  const Key keys[] = {
+      {"<12>", false, true}, {"<12@>", false, true}, {"<12@>/", false, true},
+      {"<12@>/new", true, true}, {"<12@>/new", false, false}, {"<12>/new", true, false},
+      {"<12@>/a/b", true, false}, {"<abc>", false, false}, {"<>", false, false},
+      {"<0@>", false, false}, {"<12", false, false}, {"<-1>", false, false},
+      {"<9999999999999999999>", false, false},  // beyond 64 bits
+  };
+  // clang-format on
+  for (const auto& k : keys)
+    EXPECT_EQ(clubKeyProblem(k.path, k.new_item).empty(), k.fine) << k.path;
+}
+
+TEST(RemoteListing, ListedDatesReadAsTheServerWritesThem) {
+  // The calendar time read, or nullptr for a text that is no such time.
+  const std::pair<const char*, const char*> cases[] = {
+      {"2004-12-13 PM 03:30", "2004-12-13 15:30:00"},
+      {"2004-12-13 AM 12:05", "2004-12-13 12:05:00"},  // hours up to 12 are AM
+      {"2004-01-01 AM 00:00", "2004-01-01 00:00:00"},
+      {"2004-12-13 PM 11:59", "2004-12-13 23:59:00"},
+      {"20041213153007", "2004-12-13 15:30:07"},  // a club's time, with seconds
+      {"2004-12-13 PM 12:00", nullptr},
+      {"2004-12-13 XM 03:30", nullptr},
+      {"2004-13-13 AM 03:30", nullptr},
+      {"2004-12-13 AM 03:60", nullptr},
+      {"2004-12-13 AM 3:30", nullptr},
+      {"20041213156000", nullptr},
+      {"", nullptr},
+  };
+  for (const auto& [text, read] : cases) {
+    std::tm t{};
+    ASSERT_EQ(parseListedDate(text, &t), read != nullptr) << text;
+    if (read == nullptr) continue;
+    char shown[32] = "";
+    std::strftime(shown, sizeof shown, "%Y-%m-%d %H:%M:%S", &t);
+    EXPECT_STREQ(shown, read) << text;
+  }
 }
 
 TEST(RemotePath, ParentBaseNameAndJoin) {
