@@ -7,6 +7,7 @@
 
 #include "client/auth_exchange.h"
 #include "client/frame_reader.h"
+#include "client/rate_limiter.h"
 #include "client/sign_in.h"
 #include "tests/support/fake_server.h"
 #include "tests/support/portal_messages.h"
@@ -41,6 +42,37 @@ TEST(DiskRecord, TheClubNumberIsTheWholeUidOrNone) {
                                                    {"-3", -3},     {"99999999999", 0}, {" 7", 0}};
   for (const auto& [uid, number] : cases)
     EXPECT_EQ((DiskRecord{uid, "", "octa"}.clubNumber()), number) << uid;
+}
+
+TEST(RateLimiter, HoldsTheBytesToTheRateOnAFakeClock) {
+  using Clock = RateLimiter::Clock;
+  using std::chrono::milliseconds;
+  // The rate, then the takes: bytes moved and the idle time before each; the time at the end.
+  const std::tuple<uint64_t, std::vector<std::pair<uint64_t, int>>, int> cases[] = {
+      {1000, {{500, 0}, {500, 0}}, 1000},  // 1,000 bytes take a second
+      {1000, {{250, 0}, {250, 0}, {500, 0}}, 1000},
+      {1000, {{500, 0}, {500, 2000}}, 2500},  // an idle stretch earns no credit
+      {1000, {{500, 0}, {500, 200}}, 1000},   // a short pause is part of the wait
+      {0, {{1 << 30, 0}}, 0},                 // no limit
+  };
+  for (const auto& [rate, takes, end_ms] : cases) {
+    Clock::time_point now{};
+    RateLimiter limiter(
+        rate, [&] { return now; }, [&](Clock::duration d) { now += d; });
+    for (const auto& [bytes, idle] : takes) {
+      now += milliseconds(idle);
+      limiter.take(bytes);
+    }
+    EXPECT_EQ(std::chrono::duration_cast<milliseconds>(now.time_since_epoch()).count(), end_ms)
+        << rate;
+  }
+  const std::pair<std::string, uint64_t> rates[] = {
+      {"2M", 2u << 20}, {"512k", 512u << 10}, {"1G", 1u << 30}, {"300", 300}, {"0", 0}, {"2X", 0},
+      {"M", 0},         {"99999999999G", 0}};
+  for (const auto& [text, value] : rates) {
+    uint64_t parsed = 0;
+    EXPECT_EQ(parseRate(text, &parsed) ? parsed : 0, value) << text;
+  }
 }
 
 // Reads one whole message from the client into *out.

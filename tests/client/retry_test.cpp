@@ -4,6 +4,8 @@
 // source's start goes again.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -11,6 +13,7 @@
 #include <stdexcept>
 
 #include "client/retry.h"
+#include "client/session_pool.h"
 #include "tests/support/devserver_fixture.h"
 #include "tests/support/tcp_relay.h"
 
@@ -200,6 +203,42 @@ TEST_F(RetryTest, APartThatIsNotTheSourcesStartIsReplacedInBothDirections) {
                            fast_, events));
   EXPECT_FALSE(restarted);
   EXPECT_TRUE(bytesOf(local_ / "down.bin") == source);
+}
+
+// A pool runs every item once on the sessions it could open, and starts none after a stop.
+TEST_F(RetryTest, APoolRunsEachItemOnceOnTheSessionsItGets) {
+  signOn();
+  const auto counts = [](SessionPool& pool, size_t items, size_t stop_at) {
+    std::vector<std::atomic<int>> seen(items);
+    int32_t stop = 0;
+    pool.run(
+        items,
+        [&](size_t index, int, ZavelSession* session) {
+          EXPECT_GE(zavel_GetSessionMode(session), 1);  // a live session of its own
+          ++seen[index];
+          if (index == stop_at) stop = 1;
+        },
+        &stop);
+    std::vector<int> out;
+    for (const auto& s : seen) out.push_back(s.load());
+    return out;
+  };
+  {
+    SessionPool pool(session_, 4);
+    EXPECT_EQ(pool.size(), 4);
+    EXPECT_EQ(counts(pool, 40, 99), std::vector<int>(40, 1));
+    const std::vector<int> stopped = counts(pool, 40, 0);
+    EXPECT_LE(std::count(stopped.begin(), stopped.end(), 1), 4);  // the ones already running
+  }
+  server_.stop();  // no server to open more sessions with: the batch runs on the one there is
+  SessionPool alone(session_, 4);
+  EXPECT_EQ(alone.size(), 1);
+  std::vector<int> order;
+  alone.run(5, [&](size_t index, int worker, ZavelSession*) {
+    EXPECT_EQ(worker, 0);
+    order.push_back(static_cast<int>(index));
+  });
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
 }
 
 }  // namespace
