@@ -18,6 +18,8 @@
 #include "cli/remote_path.h"
 #include "cli/rights.h"
 #include "cli/terminal.h"
+#include "cli/transfer_runner.h"
+#include "client/rate_limiter.h"
 #include "protocol/error_numbers.h"
 
 namespace zavel::cli {
@@ -226,14 +228,33 @@ int runCli(int argc, char** argv) {
                  "seconds before the first retry, doubled before each further one (at most 30)")
       ->check(CLI::Range(0.0, client::RetryPolicy{}.maxWaitMs / 1000.0))
       ->capture_default_str();
+  int jobs = 4;
+  app.add_option("-j,--jobs", jobs,
+                 "get, put and cp: items that go at once, each on a session of its own")
+      ->check(CLI::Range(1, 32))
+      ->capture_default_str();
+  std::string limit_rate;
+  app.add_option("--limit-rate", limit_rate,
+                 "get and put: at most RATE bytes a second over all files at once (2M; k, M "
+                 "and G are powers of 1024)")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            uint64_t rate = 0;
+            return client::parseRate(text, &rate)
+                       ? std::string()
+                       : "'" + text + "' is no rate: bytes a second, as 500k, 2M or 1G";
+          },
+          "RATE"));
   app.add_flag("-q,--quiet", quiet, "no progress lines, notes or retry messages, only errors");
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::Throw);
 
-  const auto retryPolicy = [&] {
-    client::RetryPolicy policy;
-    policy.retries = retries;
-    policy.firstWaitMs = static_cast<int>(std::lround(retry_wait * 1000));
-    return policy;
+  const auto batchOptions = [&] {
+    BatchOptions batch;
+    batch.retry.retries = retries;
+    batch.retry.firstWaitMs = static_cast<int>(std::lround(retry_wait * 1000));
+    batch.jobs = jobs;
+    if (!limit_rate.empty()) client::parseRate(limit_rate, &batch.rate);
+    return batch;
   };
   std::function<int(Disk&, Console&)> command;
   bool cancellable = false;
@@ -269,7 +290,7 @@ int runCli(int argc, char** argv) {
   get_cmd->callback([&] {
     cancellable = true;
     command = [&](Disk& d, Console& con) {
-      return runGet(d, con, get_args, get_flags.policy(), retryPolicy(), !no_times);
+      return runGet(d, con, get_args, get_flags.policy(), batchOptions(), !no_times);
     };
   });
 
@@ -282,7 +303,7 @@ int runCli(int argc, char** argv) {
   put_cmd->callback([&] {
     cancellable = true;
     command = [&](Disk& d, Console& con) {
-      return runPut(d, con, put_args, put_flags.policy(), retryPolicy());
+      return runPut(d, con, put_args, put_flags.policy(), batchOptions());
     };
   });
 
@@ -317,7 +338,7 @@ int runCli(int argc, char** argv) {
       "cp", "copy on the server: cp SOURCE... FOLDER, or cp SOURCE NEW-PATH in another folder");
   cp_cmd->add_option("paths", cp_args, "sources, then the destination")->required();
   cp_cmd->callback(
-      [&] { command = [&](Disk& d, Console& con) { return runCp(d, con, cp_args); }; });
+      [&] { command = [&](Disk& d, Console& con) { return runCp(d, con, cp_args, jobs); }; });
 
   CLI::App* df_cmd = app.add_subcommand("df", "the disk's size, used and free space");
   df_cmd->callback([&] { command = [](Disk& d, Console& con) { return runDf(d, con); }; });

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "cli/remote_path.h"
 #include "cli/transfer_plan.h"
 #include "cli/transfer_runner.h"
+#include "client/session_pool.h"
 #include "protocol/error_numbers.h"
 
 namespace zavel::cli {
@@ -244,8 +246,11 @@ class Steps {
 
 class Placer {
  public:
-  Placer(Disk& disk, Console& console, Placement how)
-      : disk_(disk), move_(how == Placement::kMove), report_(console, move_ ? "mv" : "cp") {}
+  Placer(Disk& disk, Console& console, Placement how, int jobs = 1)
+      : disk_(disk),
+        move_(how == Placement::kMove),
+        jobs_(jobs),
+        report_(console, move_ ? "mv" : "cp") {}
 
   int run(const std::vector<std::string>& args) {
     std::vector<std::string> typed;
@@ -325,12 +330,44 @@ class Placer {
         report_.fail(s.typed, "another source goes by the name '" + printable(s.name) + "' too");
     }
     if (report_.status() != kExitOk) return report_.status();
+    if (!move_ && jobs_ > 1 && sources_.size() > 1) return copyAtOnce(folder);
     for (const Source& s : sources_) {
       if (!intoFolder(s.path, folder))
         return report_.fail(s.typed, disk_.error().describe() + steps_.undo());
       placed(s, folder);
     }
     return report_.status();
+  }
+
+  // Copies into a folder, several at once on sessions of their own. The first failure
+  // starts no further copy; once those under way have ended, every copy made is removed.
+  int copyAtOnce(const std::string& folder) {
+    client::SessionPool pool(disk_.handle(), static_cast<int>(std::min<size_t>(
+                                                 static_cast<size_t>(jobs_), sources_.size())));
+    std::vector<std::optional<LibraryError>> failures(sources_.size());
+    std::vector<char> made(sources_.size(), 0);  // each written by its own source's job
+    int32_t stop = 0;
+    pool.run(
+        sources_.size(),
+        [&](size_t i, int, ZavelSession* session) {
+          LibraryError error;
+          if (Disk::copyInto(session, sources_[i].path, folder, &error)) {
+            made[i] = 1;
+            return;
+          }
+          failures[i] = error;
+          std::atomic_ref<int32_t>(stop).store(1);
+        },
+        &stop);
+    for (size_t i = 0; i < sources_.size(); ++i)
+      if (made[i]) placed(sources_[i], folder);
+    std::optional<size_t> last;
+    for (size_t i = 0; i < sources_.size(); ++i)
+      if (failures[i]) last = i;
+    if (!last) return report_.status();
+    for (size_t i = 0; i < *last; ++i)
+      if (failures[i]) report_.fail(sources_[i].typed, failures[i]->describe());
+    return report_.fail(sources_[*last].typed, failures[*last]->describe() + steps_.undo());
   }
 
   // One source under a new name: renamed where it is, or put into the destination's folder
@@ -388,6 +425,7 @@ class Placer {
 
   Disk& disk_;
   const bool move_;
+  const int jobs_;
   Report report_;
   Steps steps_{disk_};
   std::string typed_destination_;
@@ -424,7 +462,7 @@ int runLs(Disk& disk, Console& console, const LsOptions& options) {
 }
 
 int runGet(Disk& disk, Console& console, const std::vector<std::string>& args,
-           ConflictPolicy policy, const client::RetryPolicy& retry, bool keep_times) {
+           ConflictPolicy policy, const BatchOptions& batch, bool keep_times) {
   Report report(console, "get");
   std::vector<std::string> sources;
   std::optional<std::string> destination;
@@ -441,13 +479,13 @@ int runGet(Disk& disk, Console& console, const std::vector<std::string>& args,
     return kExitFailed;
   }
   ConflictResolver resolver(policy, console.asker);
-  TransferRunner runner(disk, console, resolver, "get", retry);
+  TransferRunner runner(disk, console, resolver, "get", batch);
   runner.keepTimes(keep_times);
   return runner.download(plan);
 }
 
 int runPut(Disk& disk, Console& console, const std::vector<std::string>& args,
-           ConflictPolicy policy, const client::RetryPolicy& retry) {
+           ConflictPolicy policy, const BatchOptions& batch) {
   Report report(console, "put");
   std::vector<std::string> typed;
   std::optional<std::string> typed_destination;
@@ -476,7 +514,7 @@ int runPut(Disk& disk, Console& console, const std::vector<std::string>& args,
   if (console.notes)
     for (const std::string& n : notes) console.err << "zavel-cli: put: " << n << "\n";
   ConflictResolver resolver(policy, console.asker);
-  return TransferRunner(disk, console, resolver, "put", retry).upload(plan, base);
+  return TransferRunner(disk, console, resolver, "put", batch).upload(plan, base);
 }
 
 int runMkdir(Disk& disk, Console& console, const std::vector<std::string>& paths, bool parents) {
@@ -570,8 +608,8 @@ int runMv(Disk& disk, Console& console, const std::vector<std::string>& args) {
   return Placer(disk, console, Placement::kMove).run(args);
 }
 
-int runCp(Disk& disk, Console& console, const std::vector<std::string>& args) {
-  return Placer(disk, console, Placement::kCopy).run(args);
+int runCp(Disk& disk, Console& console, const std::vector<std::string>& args, int jobs) {
+  return Placer(disk, console, Placement::kCopy, jobs).run(args);
 }
 
 int runDf(Disk& disk, Console& console) {

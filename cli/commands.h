@@ -10,7 +10,7 @@
 #include "cli/conflict.h"
 #include "cli/console.h"
 #include "cli/disk.h"
-#include "client/retry.h"
+#include "cli/transfer_runner.h"
 
 namespace zavel::cli {
 
@@ -25,11 +25,11 @@ int runLs(Disk& disk, Console& console, const LsOptions& options);
 // args: sources, then the local destination when there are two or more ("." otherwise).
 // keep_times: each downloaded item takes the remote item's time.
 int runGet(Disk& disk, Console& console, const std::vector<std::string>& args,
-           ConflictPolicy policy, const client::RetryPolicy& retry, bool keep_times);
+           ConflictPolicy policy, const BatchOptions& batch, bool keep_times);
 // args: local sources, then the remote destination when there are two or more (the top
 // folder otherwise).
 int runPut(Disk& disk, Console& console, const std::vector<std::string>& args,
-           ConflictPolicy policy, const client::RetryPolicy& retry);
+           ConflictPolicy policy, const BatchOptions& batch);
 // parents: folders on the way are made too, and a folder that exists is no error.
 int runMkdir(Disk& disk, Console& console, const std::vector<std::string>& paths, bool parents);
 int runRm(Disk& disk, Console& console, const std::vector<std::string>& paths, bool recursive);
@@ -37,7 +37,8 @@ int runRm(Disk& disk, Console& console, const std::vector<std::string>& paths, b
 // nothing: an existing target is refused before anything is sent, and when a later step
 // fails the earlier ones are undone.
 int runMv(Disk& disk, Console& console, const std::vector<std::string>& args);
-int runCp(Disk& disk, Console& console, const std::vector<std::string>& args);
+// jobs: copies into a folder at once, each on a session of its own.
+int runCp(Disk& disk, Console& console, const std::vector<std::string>& args, int jobs = 1);
 int runDf(Disk& disk, Console& console);
 int runStat(Disk& disk, Console& console, const std::vector<std::string>& paths);
 int runCat(Disk& disk, Console& console, const std::vector<std::string>& paths);

@@ -145,6 +145,15 @@ std::optional<uint64_t> Disk::fileSize(const std::string& path) {
   return static_cast<uint64_t>(size);
 }
 
+std::optional<uint64_t> Disk::fileSize(ZavelSession* session, const std::string& path,
+                                       LibraryError* error) {
+  clearError();
+  const int64_t size = zavel_GetFileSize(path.c_str(), session);
+  if (size >= 0) return static_cast<uint64_t>(size);
+  *error = currentError();
+  return std::nullopt;
+}
+
 std::optional<SpaceInfo> Disk::space() {
   clearError();
   DiskSpaceInfo info{};
@@ -157,10 +166,21 @@ bool Disk::download(TransferSpec* order, int32_t* cancel) {
   return done(zavel_Download(session_, order, cancel));
 }
 
-bool Disk::transfer(const client::FileTransfer& file, int32_t* cancel,
-                    const client::RetryPolicy& policy, const client::RetryEvents& events) {
+bool Disk::transfer(ZavelSession* session, const client::FileTransfer& file, int32_t* cancel,
+                    const client::RetryPolicy& policy, const client::RetryEvents& events,
+                    LibraryError* error) {
   clearError();
-  return done(client::transferFile(session_, file, cancel, policy, events));
+  if (client::transferFile(session, file, cancel, policy, events)) return true;
+  *error = currentError();
+  return false;
+}
+
+bool Disk::copyInto(ZavelSession* session, const std::string& source, const std::string& folder,
+                    LibraryError* error) {
+  clearError();
+  if (zavel_CopyFile(source.c_str(), folder.c_str(), session)) return true;
+  *error = currentError();
+  return false;
 }
 
 }  // namespace zavel::cli

@@ -63,10 +63,20 @@ class Disk : public RemoteLister {
   std::optional<uint64_t> fileSize(const std::string& path);
   std::optional<SpaceInfo> space();
   bool download(TransferSpec* order, int32_t* cancel);
+
+  // Calls that may also run on the other sessions of a pool on this disk, each on a thread
+  // of its own: `session` is this disk's or one of the pool's, and *error (not error())
+  // says why the call failed.
+
   // One whole file either way, signing on again and going on after a lost connection as
   // the policy allows. True on success and after a cancel.
-  bool transfer(const client::FileTransfer& file, int32_t* cancel,
-                const client::RetryPolicy& policy, const client::RetryEvents& events);
+  static bool transfer(ZavelSession* session, const client::FileTransfer& file, int32_t* cancel,
+                       const client::RetryPolicy& policy, const client::RetryEvents& events,
+                       LibraryError* error);
+  static bool copyInto(ZavelSession* session, const std::string& source, const std::string& folder,
+                       LibraryError* error);
+  static std::optional<uint64_t> fileSize(ZavelSession* session, const std::string& path,
+                                          LibraryError* error);
 
   // The error of the last failed call.
   const LibraryError& error() const { return error_; }

@@ -1,11 +1,13 @@
-// The one-line transfer progress shown on a terminal: name, bytes, percent, speed and time
-// left, redrawn in place at most ten times a second.
+// The transfer progress shown on a terminal, redrawn in place at most ten times a second:
+// one line for a file (name, bytes, percent, speed and time left), or two for a batch whose
+// files move several at once (the batch's numbers, and the files in flight).
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zavel::cli {
 
@@ -27,6 +29,11 @@ std::string fitLeft(std::string_view text, size_t width);
 // counts only the bytes moved in this run.
 std::string formatProgressLine(std::string_view prefix, std::string_view name,
                                const ProgressState& state, size_t width);
+
+// The names of the files in flight side by side, each shortened from its beginning to an
+// equal share of at most width columns. When they cannot all have a readable share, the
+// first ones are shown and "+N" stands for the rest.
+std::string formatInFlight(const std::vector<std::string>& names, size_t width);
 
 class ProgressMeter {
  public:
@@ -64,6 +71,61 @@ class ProgressMeter {
   bool drawn_once_ = false;
   bool on_screen_ = false;  // this file's line is on the terminal
   bool redraw_ = false;     // the next report draws whatever the time
+  uint64_t last_draw_ms_ = 0;
+  int draws_ = 0;
+};
+
+// A batch whose files move several at once: "[12/30]  3.4 MiB / 10.0 MiB  34%  2.5 MiB/s
+// 0:03 left" over a line naming the files in flight. Each file moves in a slot (one per
+// session). Speed counts only the bytes moved in this run, from the batch's beginning.
+class BatchMeter {
+ public:
+  BatchMeter(ProgressMeter::Sink sink, ProgressMeter::Clock clock, ProgressMeter::Width width);
+
+  // The batch: its files and their bytes. Nothing is drawn until the first report.
+  void begin(size_t files, uint64_t bytes);
+  // A file starts in a slot; start is where its run begins (above 0 for a resumed file).
+  void start(int slot, std::string name, uint64_t start, uint64_t end);
+  // Redraws when at least 100 ms have passed since the last drawing.
+  void report(int slot, uint64_t position);
+  // The slot's file goes on in a new run from start.
+  void resume(int slot, uint64_t start);
+  // The slot's file has ended: complete, or stopped short (failed or interrupted).
+  void done(int slot, bool complete);
+  // A file left as it is counts as done, its bytes as in place but not moved.
+  void skip(uint64_t bytes);
+  // Takes both lines off the terminal so that a message can stand in their place; the next
+  // report draws them again at once.
+  void clear();
+  // Draws the batch's last state and leaves only its line.
+  void finish();
+
+  int draws() const { return draws_; }
+
+ private:
+  struct Slot {
+    std::string name;
+    uint64_t start = 0;  // where the current run began
+    uint64_t position = 0;
+    uint64_t end = 0;
+    bool active = false;
+  };
+  void draw();
+  Slot& slot(int index);
+
+  ProgressMeter::Sink sink_;
+  ProgressMeter::Clock clock_;
+  ProgressMeter::Width width_;
+  std::vector<Slot> slots_;
+  size_t files_ = 0;
+  size_t files_done_ = 0;
+  uint64_t bytes_ = 0;
+  uint64_t placed_ = 0;  // bytes of the files that have ended or were left as they are
+  uint64_t moved_ = 0;   // bytes moved by runs that have ended
+  uint64_t began_ms_ = 0;
+  bool on_screen_ = false;  // both lines are on the terminal, the cursor on the second
+  bool redraw_ = false;
+  bool drawn_once_ = false;
   uint64_t last_draw_ms_ = 0;
   int draws_ = 0;
 };

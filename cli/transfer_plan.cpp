@@ -76,7 +76,7 @@ class DownloadWalk {
   bool addFile(const std::string& address, const fs::path& target, const std::string& relative,
                int64_t size, std::optional<int64_t> modified) {
     const uint64_t bytes = size > 0 ? static_cast<uint64_t>(size) : 0;
-    if (!add(PlanItem{false, relative, address, target, bytes, modified})) return false;
+    if (!add(PlanItem{false, relative, address, target, bytes, modified, size >= 0})) return false;
     plan_->bytes += bytes;
     return true;
   }

@@ -21,6 +21,7 @@ struct PlanItem {
   std::filesystem::path local;      // get: the target; put: the source
   uint64_t size = 0;                // files: the size when planned
   std::optional<int64_t> modified;  // get: the remote item's time, seconds since 1970
+  bool sized = true;                // get: the listing told the file's size
 };
 
 struct Plan {

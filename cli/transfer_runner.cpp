@@ -3,14 +3,19 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "cli/human_units.h"
 #include "cli/remote_path.h"
+#include "client/session_pool.h"
 
 namespace zavel::cli {
 
@@ -32,32 +37,173 @@ std::string retryNote(uint64_t position, int wait_ms, int retry, int of) {
 }
 
 TransferRunner::TransferRunner(Disk& disk, Console& console, ConflictResolver& resolver,
-                               std::string command, client::RetryPolicy retry)
+                               std::string command, const BatchOptions& options)
     : disk_(disk),
       console_(console),
       resolver_(resolver),
       command_(std::move(command)),
-      retry_(retry),
+      options_(options),
       meter_([&console](const std::string& text) { console.err << text << std::flush; },
-             console.clock, console.width) {}
+             console.clock, console.width),
+      batch_([&console](const std::string& text) { console.err << text << std::flush; },
+             console.clock, console.width) {
+  if (options_.rate > 0) {
+    // A job held back by the limit still stops at once at Ctrl-C.
+    limiter_ = std::make_unique<client::RateLimiter>(
+        options_.rate, client::RateLimiter::Now{},
+        [&console](client::RateLimiter::Clock::duration wait) {
+          const auto until = client::RateLimiter::Clock::now() + wait;
+          for (auto now = client::RateLimiter::Clock::now(); now < until && !console.cancelled();
+               now = client::RateLimiter::Clock::now())
+            std::this_thread::sleep_for(std::min<client::RateLimiter::Clock::duration>(
+                until - now, std::chrono::milliseconds(20)));
+        });
+  }
+}
+
+std::vector<const PlanItem*> TransferRunner::filesOf(const Plan& plan) {
+  std::vector<const PlanItem*> files;
+  for (const PlanItem& item : plan.items)
+    if (!item.folder) files.push_back(&item);
+  return files;
+}
+
+bool TransferRunner::together(const std::vector<const PlanItem*>& files) const {
+  return options_.jobs > 1 && files.size() > 1;
+}
 
 int TransferRunner::download(const Plan& plan) {
-  size_t files = 0, number = 0;
-  for (const PlanItem& item : plan.items) files += item.folder ? 0 : 1;
-  for (const PlanItem& item : plan.items) {
-    if (console_.cancelled()) return interrupted(item.relative);
-    if (item.folder) {
-      std::error_code ec;
-      fs::create_directories(item.local, ec);
-      if (ec) return fail(item.local.string(), ec.message());
-      if (!fs::is_directory(item.local, ec)) return fail(item.local.string(), "not a folder");
-      continue;
-    }
-    if (const int status = downloadFile(item, ++number, files); status != kExitOk) return status;
+  const std::vector<const PlanItem*> files = filesOf(plan);
+  files_ = files.size();
+  several_ = together(files);
+  int status = kExitOk;
+  if (!several_) {
+    status = inOrder(plan, &TransferRunner::makeLocalFolder, &TransferRunner::downloadFile);
+  } else {
+    status = folders(plan, &TransferRunner::makeLocalFolder);
+    if (status == kExitOk) status = atOnce(files, &TransferRunner::downloadFile);
   }
+  if (status != kExitOk) return status;
   // Last, and deepest first: what is written into a folder changes its time.
   for (auto item = plan.items.rbegin(); item != plan.items.rend(); ++item)
     if (item->folder) keepTime(*item);
+  return kExitOk;
+}
+
+int TransferRunner::upload(const Plan& plan, const std::string& base) {
+  base_ = base;
+  folders_.clear();
+  contents_.clear();
+  const std::vector<const PlanItem*> files = filesOf(plan);
+  files_ = files.size();
+  several_ = together(files);
+  if (!several_) return inOrder(plan, &TransferRunner::uploadFolder, &TransferRunner::uploadFile);
+  if (const int status = folders(plan, &TransferRunner::uploadFolder); status != kExitOk)
+    return status;
+  // Every folder that a file goes into is listed now, once; the files' jobs only look.
+  for (const PlanItem* file : files) {
+    if (console_.cancelled()) return interrupted(file->relative);
+    const std::optional<std::string> parent = parentFolder(file->relative);
+    if (!parent) return fail(file->relative, "its folder was not made");
+    std::lock_guard lock(contents_mutex_);
+    if (contents(*parent) == nullptr) return fail(*parent, contents_error_);
+  }
+  return atOnce(files, &TransferRunner::uploadFile);
+}
+
+int TransferRunner::inOrder(const Plan& plan, FolderStep folder, FileStep file) {
+  size_t index = 0;
+  for (const PlanItem& item : plan.items) {
+    if (console_.cancelled()) return interrupted(item.relative);
+    if (item.folder) {
+      if (const int status = (this->*folder)(item); status != kExitOk) return status;
+      continue;
+    }
+    Job job{this, &item, index++, 0, disk_.handle()};
+    const int status = (this->*file)(job);
+    if (status == kExitInterrupted) return interrupted(item.relative);
+    if (status != kExitOk) return status;
+  }
+  return kExitOk;
+}
+
+int TransferRunner::folders(const Plan& plan, FolderStep folder) {
+  for (const PlanItem& item : plan.items) {
+    if (!item.folder) continue;
+    if (console_.cancelled()) return interrupted(item.relative);
+    if (const int status = (this->*folder)(item); status != kExitOk) return status;
+  }
+  return kExitOk;
+}
+
+int TransferRunner::atOnce(const std::vector<const PlanItem*>& files, FileStep step) {
+  const int wanted =
+      static_cast<int>(std::min<size_t>(static_cast<size_t>(options_.jobs), files.size()));
+  client::SessionPool pool(disk_.handle(), wanted);
+  if (pool.size() < wanted)
+    note(command_ + ": the server took " + std::to_string(pool.size()) + " of " +
+         std::to_string(wanted) + " sessions; the files go " + std::to_string(pool.size()) +
+         " at once");
+  // A file whose target an earlier file of the batch writes too (two sources of one name)
+  // waits for a later round: no two jobs write one target at once.
+  std::vector<std::vector<size_t>> rounds;
+  std::map<std::string, size_t> seen;
+  uint64_t bytes = 0;
+  for (size_t i = 0; i < files.size(); ++i) {
+    const size_t round = seen[files[i]->relative]++;
+    if (round >= rounds.size()) rounds.resize(round + 1);
+    rounds[round].push_back(i);
+    bytes += files[i]->size;
+  }
+  if (console_.progress) {
+    std::lock_guard lock(out_mutex_);
+    batch_.begin(files.size(), bytes);
+  }
+  int32_t stop = 0;
+  std::atomic<bool> failed{false};
+  std::vector<char> ended(files.size(), 0);  // each written by its own file's job
+  for (const std::vector<size_t>& round : rounds) {
+    pool.run(
+        round.size(),
+        [&](size_t n, int worker, ZavelSession* session) {
+          const size_t index = round[n];
+          if (!console_.cancelled()) {
+            Job job{this, files[index], index, worker, session};
+            const int status = (this->*step)(job);
+            if (status == kExitInterrupted) return;
+            ended[index] = 1;
+            if (status == kExitOk) return;
+            failed = true;
+          }
+          std::atomic_ref<int32_t>(stop).store(1);
+        },
+        &stop);
+    if (stop != 0 || console_.cancelled()) break;
+  }
+  if (console_.progress && !console_.cancelled()) {
+    std::lock_guard lock(out_mutex_);
+    batch_.finish();
+  }
+  if (console_.cancelled()) {
+    // Where the batch stopped: the first file cut short, or else the first not begun.
+    size_t first = std::find(ended.begin(), ended.end(), 0) - ended.begin(), others = 0;
+    {
+      std::lock_guard lock(out_mutex_);
+      if (!cut_short_.empty()) {
+        first = *std::min_element(cut_short_.begin(), cut_short_.end());
+        others = cut_short_.size() - 1;
+      }
+    }
+    if (first < files.size()) return interrupted(files[first]->relative, others);
+  }
+  return failed ? kExitFailed : kExitOk;
+}
+
+int TransferRunner::makeLocalFolder(const PlanItem& item) {
+  std::error_code ec;
+  fs::create_directories(item.local, ec);
+  if (ec) return fail(item.local.string(), ec.message());
+  if (!fs::is_directory(item.local, ec)) return fail(item.local.string(), "not a folder");
   return kExitOk;
 }
 
@@ -68,9 +214,13 @@ void TransferRunner::keepTime(const PlanItem& item) {
     warn(item.local.string() + ": cannot set its time: " + std::strerror(errno));
 }
 
-int TransferRunner::downloadFile(const PlanItem& item, size_t number, size_t count) {
-  const std::optional<uint64_t> size = disk_.fileSize(item.remote);
-  if (!size) return fail(item.relative, disk_.error().describe());
+int TransferRunner::downloadFile(Job& job) {
+  const PlanItem& item = *job.item;
+  // The listing that made the plan told the size; it is asked only where it did not.
+  std::optional<uint64_t> size = item.size;
+  LibraryError error;
+  if (!item.sized) size = Disk::fileSize(job.session, item.remote, &error);
+  if (!size) return fail(item.relative, error.describe());
   std::error_code ec;
   std::optional<uint64_t> have;
   const fs::file_status st = fs::status(item.local, ec);
@@ -91,7 +241,7 @@ int TransferRunner::downloadFile(const PlanItem& item, size_t number, size_t cou
   file.local = local;
   file.start = start;
   file.end = *size;
-  if (const int status = transfer(&file, item, number, count); status != kExitOk) return status;
+  if (const int status = transfer(&file, job); status != kExitOk) return status;
   // The library writes into whatever was there; what is there now must be the file.
   const uint64_t now = fs::file_size(item.local, ec);
   if (ec) return fail(local, ec.message());
@@ -99,20 +249,6 @@ int TransferRunner::downloadFile(const PlanItem& item, size_t number, size_t cou
     return fail(local, "holds " + std::to_string(now) + " bytes after the download, not " +
                            std::to_string(*size));
   keepTime(item);
-  return kExitOk;
-}
-
-int TransferRunner::upload(const Plan& plan, const std::string& base) {
-  base_ = base;
-  folders_.clear();
-  contents_.clear();
-  size_t files = 0, number = 0;
-  for (const PlanItem& item : plan.items) files += item.folder ? 0 : 1;
-  for (const PlanItem& item : plan.items) {
-    if (console_.cancelled()) return interrupted(item.relative);
-    const int status = item.folder ? uploadFolder(item) : uploadFile(item, ++number, files);
-    if (status != kExitOk) return status;
-  }
   return kExitOk;
 }
 
@@ -147,6 +283,7 @@ int TransferRunner::uploadFolder(const PlanItem& item) {
   const std::optional<std::string> parent = parentFolder(item.relative);
   if (!parent) return fail(item.relative, "its folder was not made");
   const std::string name = lastName(item.relative);
+  std::lock_guard lock(contents_mutex_);
   Contents* inside = contents(*parent);
   if (inside == nullptr) return fail(*parent, contents_error_);
   if (const auto found = inside->find(name); found != inside->end()) {
@@ -173,16 +310,21 @@ int TransferRunner::uploadFolder(const PlanItem& item) {
   return kExitOk;
 }
 
-int TransferRunner::uploadFile(const PlanItem& item, size_t number, size_t count) {
+int TransferRunner::uploadFile(Job& job) {
+  const PlanItem& item = *job.item;
   const std::optional<std::string> parent = parentFolder(item.relative);
   if (!parent) return fail(item.relative, "its folder was not made");
   const std::string name = lastName(item.relative);
-  Contents* inside = contents(*parent);
-  if (inside == nullptr) return fail(*parent, contents_error_);
+  // What the target's folder holds comes from its listing, made once for all its files.
   std::optional<uint64_t> have;
-  if (const auto found = inside->find(name); found != inside->end()) {
-    if (found->second.folder) return fail(item.relative, "is a folder on the disk");
-    have = found->second.size;
+  {
+    std::lock_guard lock(contents_mutex_);
+    Contents* inside = contents(*parent);
+    if (inside == nullptr) return fail(*parent, contents_error_);
+    if (const auto found = inside->find(name); found != inside->end()) {
+      if (found->second.folder) return fail(item.relative, "is a folder on the disk");
+      have = found->second.size;
+    }
   }
   std::error_code ec;
   const uint64_t size = fs::file_size(item.local, ec);
@@ -199,29 +341,34 @@ int TransferRunner::uploadFile(const PlanItem& item, size_t number, size_t count
   file.local = item.local.string();
   file.start = start;
   file.end = size;
-  if (const int status = transfer(&file, item, number, count); status != kExitOk) return status;
-  // What the disk holds now must be the file. (Below a folder named by club key the
-  // target's path names that folder, not the file, so there it cannot be asked.)
-  if (!isClubKey(*parent)) {
-    const std::optional<uint64_t> now = disk_.fileSize(target);
-    if (!now) return fail(item.relative, disk_.error().describe());
-    if (*now != size)
-      return fail(item.relative, "the disk holds " + std::to_string(*now) +
-                                     " bytes after the upload, not " + std::to_string(size));
-  }
-  (*inside)[name] = RemoteItem{target, false, size};
+  // The library's success means the disk took the whole range: nothing more to ask.
+  if (const int status = transfer(&file, job); status != kExitOk) return status;
+  std::lock_guard lock(contents_mutex_);
+  contents_[*parent][name] = RemoteItem{target, false, size};
   return kExitOk;
 }
 
 int TransferRunner::decide(const PlanItem& item, uint64_t source_size,
                            std::optional<uint64_t> target_size, uint64_t* start, bool* skip) {
-  const Decision d = resolver_.decide(item.relative, source_size, target_size);
+  Decision d;
+  {
+    // One question at a time, with nothing else written while it is on the terminal.
+    std::lock_guard one(ask_mutex_);
+    const bool asks = target_size && console_.asker != nullptr;
+    if (asks) hold(true);
+    d = resolver_.decide(item.relative, source_size, target_size);
+    if (asks) hold(false);
+  }
   switch (d.action) {
     case Decision::Action::kTransfer:
       *start = d.start;
       return kExitOk;
     case Decision::Action::kSkip:
       *skip = true;
+      if (several_ && console_.progress) {
+        std::lock_guard lock(out_mutex_);
+        batch_.skip(source_size);
+      }
       note(item.relative + ": " + d.reason + "; left as it is");
       return kExitOk;
     case Decision::Action::kRefuse:
@@ -233,58 +380,117 @@ int TransferRunner::decide(const PlanItem& item, uint64_t source_size,
 }
 
 void TransferRunner::reportProgress(const TransferProgress* progress) {
-  auto* self = static_cast<TransferRunner*>(progress->userValue);
-  if (std::exchange(self->rerun_, false)) self->meter_.resume(progress->spec->start);
-  self->meter_.report(progress->position, progress->elapsed);
+  auto* job = static_cast<Job*>(progress->userValue);
+  job->runner->progressed(*job, *progress);
 }
 
-int TransferRunner::transfer(client::FileTransfer* file, const PlanItem& item, size_t number,
-                             size_t count) {
-  if (console_.progress) {
-    file->progressCallback = &TransferRunner::reportProgress;
-    file->userValue = this;
-    meter_.begin(count > 1 ? "[" + std::to_string(number) + "/" + std::to_string(count) + "] " : "",
-                 printable(item.relative), file->start, file->end);
+void TransferRunner::progressed(Job& job, const TransferProgress& progress) {
+  const bool rerun = std::exchange(job.rerun, false);
+  if (rerun) job.counted = progress.spec->start;
+  if (progress.position > job.counted) {
+    // Held here, on the job's own thread, until the bytes fit the rate of all the jobs.
+    if (limiter_) limiter_->take(progress.position - job.counted);
+    job.counted = progress.position;
   }
-  rerun_ = false;
+  if (!console_.progress) return;
+  std::lock_guard lock(out_mutex_);
+  if (!several_) {
+    if (rerun) meter_.resume(progress.spec->start);
+    meter_.report(progress.position, progress.elapsed);
+    return;
+  }
+  if (rerun) batch_.resume(job.worker, progress.spec->start);
+  // After Ctrl-C the display stays as it was, below it the message that says so.
+  if (asking_ || console_.cancelled()) return;
+  batch_.report(job.worker, progress.position);
+}
+
+int TransferRunner::transfer(client::FileTransfer* file, Job& job) {
+  const PlanItem& item = *job.item;
+  if (console_.progress || limiter_) {
+    file->progressCallback = &TransferRunner::reportProgress;
+    file->userValue = &job;
+  }
+  job.counted = file->start;
+  job.rerun = false;
+  if (console_.progress) {
+    std::lock_guard lock(out_mutex_);
+    if (several_)
+      batch_.start(job.worker, printable(item.relative), file->start, file->end);
+    else
+      meter_.begin(files_ > 1
+                       ? "[" + std::to_string(job.index + 1) + "/" + std::to_string(files_) + "] "
+                       : "",
+                   printable(item.relative), file->start, file->end);
+  }
   client::RetryEvents events;
   events.retrying = [&](int retry, int of, int wait_ms, uint64_t position, int32_t) {
-    rerun_ = true;
+    job.rerun = true;
     warn(item.relative + ": " + retryNote(position, wait_ms, retry, of));
   };
   events.restarted = [&](uint64_t) {
-    rerun_ = true;
+    job.rerun = true;
     warn(item.relative +
          ": the part already there is not the start of the source; sending it again from the "
          "start");
   };
-  const bool ok = disk_.transfer(*file, console_.cancel, retry_, events);
-  if (console_.progress) meter_.finish();
+  LibraryError error;
+  const bool ok =
+      Disk::transfer(job.session, *file, console_.cancel, options_.retry, events, &error);
   // A cancelled transfer succeeds in the library's terms; here it is an interruption.
-  if (console_.cancelled()) return interrupted(item.relative);
-  if (!ok) return fail(item.relative, disk_.error().describe());
+  const bool cancelled = console_.cancelled();
+  {
+    std::lock_guard lock(out_mutex_);
+    if (console_.progress && several_) batch_.done(job.worker, ok && !cancelled);
+    if (console_.progress && !several_) meter_.finish();
+    if (cancelled) cut_short_.push_back(job.index);
+  }
+  if (cancelled) return kExitInterrupted;
+  if (!ok) return fail(item.relative, error.describe());
   return kExitOk;
 }
 
 int TransferRunner::fail(const std::string& what, const std::string& why) {
-  console_.err << "zavel-cli: " << command_ << ": " << printable(what) << ": " << why << "\n";
+  say("zavel-cli: " + command_ + ": " + printable(what) + ": " + why + "\n");
   return kExitFailed;
 }
 
-int TransferRunner::interrupted(const std::string& what) {
-  console_.err << "zavel-cli: " << command_ << ": interrupted at " << printable(what)
-               << "; run the same command with --resume to continue\n";
+int TransferRunner::interrupted(const std::string& what, size_t others) {
+  say("zavel-cli: " + command_ + ": interrupted at " + printable(what) +
+      (others == 0 ? ""
+                   : " and " + std::to_string(others) + " other file" + (others > 1 ? "s" : "")) +
+      "; run the same command with --resume to continue\n");
   return kExitInterrupted;
 }
 
 void TransferRunner::note(const std::string& text) {
-  if (console_.notes) console_.err << "zavel-cli: " << printable(text) << "\n";
+  if (console_.notes) say("zavel-cli: " + printable(text) + "\n");
 }
 
 void TransferRunner::warn(const std::string& text) {
-  if (!console_.warnings) return;
-  meter_.clear();
-  console_.err << "zavel-cli: " << printable(text) << "\n" << std::flush;
+  if (console_.warnings) say("zavel-cli: " + printable(text) + "\n");
+}
+
+void TransferRunner::say(const std::string& lines) {
+  std::lock_guard lock(out_mutex_);
+  if (asking_) {
+    held_ += lines;
+    return;
+  }
+  if (!several_) meter_.clear();
+  if (several_ && !console_.cancelled()) batch_.clear();
+  console_.err << lines << std::flush;
+}
+
+void TransferRunner::hold(bool asking) {
+  std::lock_guard lock(out_mutex_);
+  asking_ = asking;
+  if (asking) {
+    if (!several_) meter_.clear();
+    if (several_ && !console_.cancelled()) batch_.clear();
+    return;
+  }
+  console_.err << std::exchange(held_, {}) << std::flush;
 }
 
 }  // namespace zavel::cli

@@ -76,7 +76,7 @@ struct Scratch {
     std::vector<std::string> names;
     readNames(disk->rootFd(), ".", &names);
     for (const std::string& n : names)
-      if (n != "folder") removeTree(disk->rootFd(), n.c_str());
+      if (n != "folder") disk->removeTree(disk->rootFd(), n.c_str());
   }
 };
 

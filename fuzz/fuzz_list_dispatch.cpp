@@ -56,7 +56,7 @@ struct Scratch {
     Disk* disk = context.disk(kClubStorageAccount);
     std::vector<std::string> names;
     readNames(disk->rootFd(), ".", &names);
-    for (const std::string& n : names) removeTree(disk->rootFd(), n.c_str());
+    for (const std::string& n : names) disk->removeTree(disk->rootFd(), n.c_str());
     std::error_code ec;
     std::filesystem::remove(logFile(), ec);
   }

@@ -2,39 +2,19 @@
 // root, and its capacity.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 
 #include "devserver/config.h"
 #include "devserver/file/disk_path.h"
+#include "devserver/file/disk_space.h"
 #include "devserver/unique_fd.h"
 
 namespace zavel::devserver {
-
-class Disk;
-
-// Space set aside for bytes that are about to be written; given back when destroyed.
-class SpaceReservation {
- public:
-  SpaceReservation() = default;
-  ~SpaceReservation() { release(); }
-  SpaceReservation(SpaceReservation&& other) noexcept;
-  SpaceReservation& operator=(SpaceReservation&& other) noexcept;
-  SpaceReservation(const SpaceReservation&) = delete;
-  SpaceReservation& operator=(const SpaceReservation&) = delete;
-  void release();
-  // Written bytes now count as used space: hands that much of the reservation back.
-  void consumed(uint64_t bytes);
-
- private:
-  friend class Disk;
-  Disk* disk_ = nullptr;
-  uint64_t bytes_ = 0;
-};
 
 class Disk {
  public:
@@ -54,24 +34,27 @@ class Disk {
     return displayPath(basePath(), parts);
   }
 
-  uint64_t quotaBytes() const { return config_.quota_mb << 20; }
-  // Bytes held by the disk's files (each file once, however many names it has).
-  uint64_t usedBytes() const;
+  // The quota and the running total of the space used; see DiskSpace. Whatever changes the
+  // bytes of the disk's files goes through space(): a FileChange around a write or a
+  // truncation, or the calls below.
+  DiskSpace& space() { return space_; }
+  uint64_t quotaBytes() const { return space_.quotaBytes(); }
+  uint64_t usedBytes() { return space_.usedBytes(); }
+  int32_t reserve(uint64_t growth, SpaceReservation* out) { return space_.reserve(growth, out); }
 
-  // Sets aside room for growth bytes: 0, or 23007 when used plus reserved space would pass
-  // the quota.
-  int32_t reserve(uint64_t growth, SpaceReservation* out);
+  // Removals and copies inside the disk, counted in its used space. 0 or errno.
+  int removeFile(int dir_fd, const char* name);
+  int removeTree(int dir_fd, const char* name);  // a file, link or whole folder tree
+  int copyTree(int src_dir, const char* src_name, int dst_dir, const char* dst_name,
+               const std::atomic<bool>& stop);
 
  private:
-  friend class SpaceReservation;
   Disk(const DiskConfig& config, std::filesystem::path folder, UniqueFd root);
-  void giveBack(uint64_t bytes);
 
   DiskConfig config_;
   std::filesystem::path folder_;
   UniqueFd root_;
-  std::mutex mutex_;
-  uint64_t reserved_ = 0;
+  DiskSpace space_;
 };
 
 }  // namespace zavel::devserver

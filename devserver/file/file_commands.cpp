@@ -133,9 +133,9 @@ Outcome deleteFile(Request& r) {
   if (int32_t e = r.holdWriters({&target}, &hold)) return r.fail(e);
   int err = 0;
   if (!target.isDir()) {
-    err = ::unlinkat(target.dir.get(), target.name(), 0) == 0 ? 0 : errno;
+    err = r.disk().removeFile(target.dir.get(), target.name());
   } else if (force) {
-    err = removeTree(target.dir.get(), target.name());
+    err = r.disk().removeTree(target.dir.get(), target.name());
   } else {
     err = ::unlinkat(target.dir.get(), target.name(), AT_REMOVEDIR) == 0 ? 0 : errno;
     if (err == EEXIST) err = ENOTEMPTY;
@@ -204,7 +204,8 @@ Outcome copyFile(Request& r) {
   SpaceReservation space;
   if (int32_t e = r.disk().reserve(treeBytes(from.dir.get(), from.name()), &space))
     return r.fail(e);
-  const int err = copyTree(from.dir.get(), from.name(), to.dir.get(), to.name(), r.server.stopping);
+  const int err =
+      r.disk().copyTree(from.dir.get(), from.name(), to.dir.get(), to.name(), r.server.stopping);
   return err == 0 ? Outcome::kReply : r.failErrno(err);
 }
 

@@ -32,10 +32,13 @@ DirPtr openDir(int dir_fd, const char* name) {
   return DirPtr(d);
 }
 
-int removeTreeAt(int dir_fd, const char* name, int depth) {
+int removeTreeAt(int dir_fd, const char* name, int depth, const RemoveEntry& remove_entry) {
   struct stat st {};
   if (::fstatat(dir_fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-  if (!S_ISDIR(st.st_mode)) return ::unlinkat(dir_fd, name, 0) == 0 ? 0 : errno;
+  if (!S_ISDIR(st.st_mode)) {
+    if (remove_entry) return remove_entry(dir_fd, name);
+    return ::unlinkat(dir_fd, name, 0) == 0 ? 0 : errno;
+  }
   if (depth > kMaxTreeDepth) return ELOOP;
   {
     DirPtr d = openDir(dir_fd, name);
@@ -47,7 +50,7 @@ int removeTreeAt(int dir_fd, const char* name, int depth) {
         names.emplace_back(e->d_name);
     }
     for (const std::string& n : names) {
-      const int err = removeTreeAt(fd, n.c_str(), depth + 1);
+      const int err = removeTreeAt(fd, n.c_str(), depth + 1, remove_entry);
       if (err != 0) return err;
     }
   }
@@ -70,7 +73,7 @@ uint64_t treeBytesAt(int dir_fd, const char* name, int depth) {
 }
 
 int copyFile(int src_dir, const char* src_name, const struct stat& st, int dst_dir,
-             const char* dst_name, const std::atomic<bool>& stop) {
+             const char* dst_name, const std::atomic<bool>& stop, uint64_t* copied) {
   UniqueFd in(::openat(src_dir, src_name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
   if (!in.valid()) return errno;
   UniqueFd out(::openat(dst_dir, dst_name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
@@ -101,6 +104,7 @@ int copyFile(int src_dir, const char* src_name, const struct stat& st, int dst_d
       done += w;
     }
     if (err != 0) break;
+    *copied += static_cast<uint64_t>(n);
   }
   if (err == 0) {
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
@@ -110,11 +114,12 @@ int copyFile(int src_dir, const char* src_name, const struct stat& st, int dst_d
   return err;
 }
 
+// Adds to *copied the bytes written, even of a copy that fails and is removed again.
 int copyTreeAt(int src_dir, const char* src_name, int dst_dir, const char* dst_name, int depth,
-               const std::atomic<bool>& stop) {
+               const std::atomic<bool>& stop, uint64_t* copied) {
   struct stat st {};
   if (::fstatat(src_dir, src_name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-  if (S_ISREG(st.st_mode)) return copyFile(src_dir, src_name, st, dst_dir, dst_name, stop);
+  if (S_ISREG(st.st_mode)) return copyFile(src_dir, src_name, st, dst_dir, dst_name, stop, copied);
   if (S_ISLNK(st.st_mode)) {
     char target[PATH_MAX];
     const ssize_t n = ::readlinkat(src_dir, src_name, target, sizeof target - 1);
@@ -133,10 +138,11 @@ int copyTreeAt(int src_dir, const char* src_name, int dst_dir, const char* dst_n
     UniqueFd to(::openat(dst_dir, dst_name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!from.valid() || !to.valid()) err = errno;
     for (size_t i = 0; err == 0 && i < names.size(); ++i) {
-      err = copyTreeAt(from.get(), names[i].c_str(), to.get(), names[i].c_str(), depth + 1, stop);
+      err = copyTreeAt(from.get(), names[i].c_str(), to.get(), names[i].c_str(), depth + 1, stop,
+                       copied);
     }
   }
-  if (err != 0) removeTreeAt(dst_dir, dst_name, 0);
+  if (err != 0) removeTreeAt(dst_dir, dst_name, 0, {});
   return err;
 }
 
@@ -153,8 +159,8 @@ int readNames(int dir_fd, const char* name, std::vector<std::string>* names) {
   return 0;
 }
 
-int removeTree(int dir_fd, const char* name) {
-  return removeTreeAt(dir_fd, name, 0);
+int removeTree(int dir_fd, const char* name, const RemoveEntry& remove_entry) {
+  return removeTreeAt(dir_fd, name, 0, remove_entry);
 }
 
 uint64_t treeBytes(int dir_fd, const char* name) {
@@ -162,8 +168,11 @@ uint64_t treeBytes(int dir_fd, const char* name) {
 }
 
 int copyTree(int src_dir, const char* src_name, int dst_dir, const char* dst_name,
-             const std::atomic<bool>& stop) {
-  return copyTreeAt(src_dir, src_name, dst_dir, dst_name, 0, stop);
+             const std::atomic<bool>& stop, uint64_t* copied) {
+  uint64_t bytes = 0;
+  const int err = copyTreeAt(src_dir, src_name, dst_dir, dst_name, 0, stop, &bytes);
+  if (copied != nullptr) *copied = err == 0 ? bytes : 0;
+  return err;
 }
 
 std::string dateText(const struct tm& t) {

@@ -7,6 +7,7 @@
 #include <limits.h>
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -56,8 +57,11 @@ int32_t openPath(Request& r, const char* param, int flags, mode_t mode, UniqueFd
   if (target.exists && (flags & O_CREAT) && (flags & O_EXCL)) return kErrExists;
   // Truncating writes the file: an upload of it stops first.
   WriterHold hold;
-  if (flags & O_TRUNC)
+  std::optional<FileChange> truncation;
+  if (flags & O_TRUNC) {
     if (int32_t e = r.holdWriters({&target}, &hold)) return e;
+    if (target.exists) truncation.emplace(r.disk().space(), target.dir.get(), target.name());
+  }
   *out = target.open(flags, mode & 0777 & ~r.conn.umask);
   if (!out->valid()) return errorFromErrno(errno);
   *path = r.disk().display(target.parts);
@@ -118,6 +122,7 @@ Outcome writeData(Request& r, OpenFile* file) {
   SpaceReservation space;
   if (int32_t e = r.disk().reserve(new_end > old_end ? new_end - old_end : 0, &space))
     return r.fail(e);
+  FileChange change(r.disk().space(), file->fd.get(), &space);
   ssize_t n;
   do {
     n = ::write(file->fd.get(), data, count);
@@ -316,7 +321,7 @@ Outcome llfUnlink(Request& r) {
   if (target.isRoot()) return r.fail(kErrPermission);
   WriterHold hold;
   if (int32_t e = r.holdWriters({&target}, &hold)) return r.fail(e);
-  if (::unlinkat(target.dir.get(), target.name(), 0) != 0) return r.failErrno(errno);
+  if (int err = r.disk().removeFile(target.dir.get(), target.name())) return r.failErrno(err);
   return Outcome::kReply;
 }
 
@@ -342,6 +347,9 @@ Outcome llfRename(Request& r) {
   if (into_itself) return r.fail(kErrPermission);
   WriterHold hold;
   if (int32_t e = r.holdWriters({&from, &to}, &hold)) return r.fail(e);
+  // A file the rename replaces loses a name, and with its last one its bytes.
+  std::optional<FileChange> replaced;
+  if (to.exists) replaced.emplace(r.disk().space(), to.dir.get(), to.name());
   if (::renameat(from.dir.get(), from.name(), to.dir.get(), to.name()) != 0)
     return r.failErrno(errno);
   return Outcome::kReply;

@@ -122,27 +122,28 @@ Outcome upload(Request& r) {
     return r.fail(e);
   UniqueFd fd = target.open(O_WRONLY | O_CREAT, 0666 & ~r.conn.umask);
   if (!fd.valid()) return r.failErrno(errno);
-  if (kept < size && ::ftruncate(fd.get(), static_cast<off_t>(kept)) != 0)
-    return r.failErrno(errno);
+  if (kept < size) {
+    FileChange change(r.disk().space(), fd.get());
+    if (::ftruncate(fd.get(), static_cast<off_t>(kept)) != 0) return r.failErrno(errno);
+  }
 
   ActiveTransfer active(r.server.stats.uploads);
   if (!sendStatus(r, kErrNone)) return Outcome::kClose;
   std::vector<char> buffer(std::min<uint64_t>(kBlockSize, std::max<uint64_t>(end - start, 1)));
   uint64_t position = start;  // where the buffered bytes go
-  uint64_t file_end = kept;
   size_t filled = 0;
   int write_error = 0;
-  // Writes what is buffered. After a failed write the rest of the data is still read, so
-  // the final reply can report the failure on a stream that is in step.
+  // Writes what is buffered; what the file grows by moves from the reservation to the used
+  // space. After a failed write the rest of the data is still read, so the final reply can
+  // report the failure on a stream that is in step.
   auto flush = [&] {
     if (filled == 0) return;
-    if (write_error == 0) write_error = writeAt(fd.get(), buffer.data(), filled, position);
+    if (write_error == 0) {
+      FileChange change(r.disk().space(), fd.get(), &space);
+      write_error = writeAt(fd.get(), buffer.data(), filled, position);
+    }
     position += filled;
     filled = 0;
-    if (position > file_end) {
-      space.consumed(position - file_end);
-      file_end = position;
-    }
   };
   for (uint64_t remaining = end - start; remaining > 0;) {
     const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size() - filled, remaining));

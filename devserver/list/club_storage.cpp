@@ -64,7 +64,25 @@ int64_t ClubStorage::storedBytes(int64_t folder, int64_t index) const {
 
 void ClubStorage::remove(int64_t folder, int64_t index) const {
   const UniqueFd dir = openFolder(disk_, folder);
-  if (dir.valid()) ::unlinkat(dir.get(), std::to_string(index).c_str(), 0);
+  if (dir.valid()) disk_.removeFile(dir.get(), std::to_string(index).c_str());
+}
+
+// Opens a file to be replaced and empties it, counting what that frees.
+UniqueFd ClubStorage::replace(int dir_fd, int64_t index) const {
+  // Not O_TRUNC: the file is measured before it is emptied.
+  UniqueFd out(::openat(dir_fd, std::to_string(index).c_str(),
+                        O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
+  if (!out.valid()) return out;
+  int err = 0;
+  {
+    FileChange change(disk_.space(), out.get());
+    if (::ftruncate(out.get(), 0) != 0) err = errno;
+  }
+  if (err != 0) {
+    out.reset();
+    errno = err;
+  }
+  return out;
 }
 
 int ClubStorage::copy(int64_t from_folder, int64_t from_index, int64_t to_folder,
@@ -79,8 +97,7 @@ int ClubStorage::copy(int64_t from_folder, int64_t from_index, int64_t to_folder
     in.reset(::openat(from_dir.get(), std::to_string(from_index).c_str(),
                       O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
   if (!in.valid() && errno != ENOENT) return errno;
-  UniqueFd out(::openat(to_dir.get(), std::to_string(to_index).c_str(),
-                        O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
+  UniqueFd out = replace(to_dir.get(), to_index);
   if (!out.valid()) return errno;
   if (!in.valid()) return 0;
   std::vector<char> buffer(1u << 20);
@@ -89,6 +106,8 @@ int ClubStorage::copy(int64_t from_folder, int64_t from_index, int64_t to_folder
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return errno;
     if (n == 0) return 0;
+    // Counted a block at a time, so a long copy never keeps the file's lock for long.
+    FileChange change(disk_.space(), out.get());
     if (int e = writeAll(out.get(), buffer.data(), static_cast<size_t>(n))) return e;
   }
 }
@@ -97,9 +116,9 @@ int ClubStorage::write(int64_t folder, int64_t index, std::string_view bytes) co
   if (int e = makeFolder(folder)) return e;
   const UniqueFd dir = openFolder(disk_, folder);
   if (!dir.valid()) return errno;
-  UniqueFd out(::openat(dir.get(), std::to_string(index).c_str(),
-                        O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
+  UniqueFd out = replace(dir.get(), index);
   if (!out.valid()) return errno;
+  FileChange change(disk_.space(), out.get());
   return writeAll(out.get(), bytes.data(), bytes.size());
 }
 

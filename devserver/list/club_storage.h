@@ -1,6 +1,7 @@
 // Where club files keep their bytes: the club storage account's disk on the file server,
 // in numbered storage folders ("/octa/b3/4294967397"). Clients reach the bytes through
-// the file server; the list server copies and removes them here directly.
+// the file server; the list server copies and removes them here directly, counting what
+// that changes in the disk's used space as the file server does.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +34,8 @@ class ClubStorage {
   int write(int64_t folder, int64_t index, std::string_view bytes) const;
 
  private:
+  UniqueFd replace(int dir_fd, int64_t index) const;
+
   Disk& disk_;
 };
 

@@ -9,19 +9,27 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/disk.h"
 #include "devserver/config.h"
 #include "devserver/dev_server.h"
 #include "tests/support/devserver_fixture.h"
@@ -220,6 +228,180 @@ TEST_F(Cli, AGetStoppedByCtrlCLeavesAPartialFileThatResumeCompletes) {
 
   ok(cli({"get", "--resume", "movie.bin", target.string()}));
   EXPECT_TRUE(readAll(target) == readAll(disk("movie.bin")));
+}
+
+// Many small files, a few larger ones, at the step boundaries and in nested folders.
+void writeTree(const fs::path& root) {
+  const size_t sizes[] = {0, 1, 65535, 65536, 65537, 1000, 4096, 30000, 100, 7};
+  for (int i = 0; i < 30; ++i) {
+    const fs::path folder = root / (i < 10 ? "" : i < 20 ? "가" : "가/나");
+    fs::create_directories(folder);
+    writeRandom(folder / ("f" + std::to_string(i)), sizes[i % 10], 100 + i);
+  }
+  fs::create_directories(root / "빈");
+  writeRandom(root / "large-1", 3u << 20, 200);
+  writeRandom(root / "가/large-2", (2u << 20) + 12345, 201);
+  writeRandom(root / "가/나/large-3", 300000, 202);
+}
+
+TEST_F(Cli, ATreeGoesUpAndComesBackSeveralFilesAtOnce) {
+  const fs::path tree = local_ / "tree";
+  writeTree(tree);
+  EXPECT_EQ(ok(cli({"-j", "4", "put", tree.string()})), "");
+  EXPECT_EQ(digests(disk("tree")), digests(tree));
+  EXPECT_EQ(
+      ok(cli({"--jobs", "4", "--limit-rate", "1G", "get", "tree", (local_ / "back").string()})),
+      "");
+  EXPECT_EQ(digests(local_ / "back"), digests(tree));
+}
+
+// Answers by the file's name and notes each question; two questions at once are a fault.
+class NamedAsker : public cli::Asker {
+ public:
+  explicit NamedAsker(std::function<cli::Answer(const std::string&)> answer)
+      : answer_(std::move(answer)) {}
+  cli::Answer ask(cli::Question, const std::string& name, uint64_t, uint64_t) override {
+    if (asking_.fetch_add(1) != 0) overlapped = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));  // room for another to come
+    {
+      std::lock_guard lock(mutex_);
+      asked.push_back(name);
+    }
+    asking_.fetch_sub(1);
+    return answer_(name);
+  }
+  std::vector<std::string> asked;
+  std::atomic<bool> overlapped{false};
+
+ private:
+  std::function<cli::Answer(const std::string&)> answer_;
+  std::atomic<int> asking_{0};
+  std::mutex mutex_;
+};
+
+// In-process, with a person answering: each existing target is asked about once, one
+// question at a time, and an answer for all files ends the questions.
+TEST_F(Cli, AParallelGetAsksAboutEachExistingTargetOnceAndOneAtATime) {
+  constexpr int kFiles = 12, kExisting = 8;
+  fs::create_directories(disk("batch"));
+  for (int i = 0; i < kFiles; ++i) writeRandom(disk("batch/f" + std::to_string(i)), 70000, 300 + i);
+  const auto overwritten = [](const std::string& name) { return (name.back() - '0') % 2 == 0; };
+  struct Case {
+    const char* what;
+    std::function<cli::Answer(const std::string&)> answer;
+    size_t questions;
+  };
+  const Case cases[] = {
+      {"one answer a file",
+       [&](const std::string& name) {
+         return cli::Answer{overwritten(name) ? cli::Choice::kOverwrite : cli::Choice::kSkip};
+       },
+       kExisting},
+      {"overwrite all",
+       [](const std::string&) {
+         return cli::Answer{cli::Choice::kOverwrite, true};
+       },
+       1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(local_ / "batch");
+    fs::create_directories(local_ / "batch");
+    for (int i = 0; i < kExisting; ++i)
+      std::ofstream(local_ / "batch" / ("f" + std::to_string(i))) << "old";
+    cli::LibraryError error;
+    std::unique_ptr<cli::Disk> d =
+        cli::Disk::openPersonal(server_.host(), server_.port(), DevServerFixture::kUser,
+                                DevServerFixture::kPassword, 30000, &error);
+    ASSERT_TRUE(d) << error.describe();
+    std::ostringstream out, err;
+    NamedAsker asker(c.answer);
+    cli::Console console{out, err};
+    console.asker = &asker;
+    cli::BatchOptions batch;
+    batch.jobs = 4;
+    EXPECT_EQ(cli::runGet(*d, console, {"batch", local_.string()}, cli::ConflictPolicy::kAsk, batch,
+                          true),
+              0)
+        << err.str();
+    EXPECT_FALSE(asker.overlapped);
+    std::sort(asker.asked.begin(), asker.asked.end());
+    EXPECT_EQ(std::unique(asker.asked.begin(), asker.asked.end()), asker.asked.end());
+    EXPECT_EQ(asker.asked.size(), c.questions);
+    for (int i = 0; i < kFiles; ++i) {
+      const std::string name = "f" + std::to_string(i);
+      const bool kept = i < kExisting && c.questions > 1 && !overwritten(name);
+      const std::string expected = kept ? "old" : readAll(disk("batch/" + name));
+      EXPECT_TRUE(readAll(local_ / "batch" / name) == expected) << name;
+    }
+  }
+}
+
+TEST_F(Cli, CtrlCStopsEveryJobOfAParallelGetAndKeepsTheirPartialFiles) {
+  constexpr size_t kSize = 3u << 20;
+  fs::create_directories(disk("batch"));
+  for (int i = 0; i < 4; ++i) writeRandom(disk("batch/part" + std::to_string(i)), kSize, 20 + i);
+  // The relay holds the first session's bytes after 1 MiB: its file stands still there.
+  testing::TcpRelay relay(server_.host(), server_.port());
+  relay.gateNextAfter(1u << 20);
+  const fs::path got = local_ / "batch";
+  const auto sizes = [&] {
+    std::vector<uint64_t> out;
+    for (int i = 0; i < 4; ++i) {
+      std::error_code error;
+      const uint64_t size = fs::file_size(got / ("part" + std::to_string(i)), error);
+      out.push_back(error ? 0 : size);
+    }
+    return out;
+  };
+  CliProcess first(personal({"-j", "4", "get", "batch", local_.string()}, relay.port()), password_);
+  ASSERT_TRUE(relay.waitUntilHolding(std::chrono::seconds(60)));
+  ASSERT_TRUE(until(
+      [&] {
+        for (const uint64_t size : sizes())
+          if (size > 0 && size < kSize) return true;
+        return false;
+      },
+      std::chrono::seconds(60)));
+
+  first.signal(SIGINT);
+  ASSERT_TRUE(until([&] { return first.err().find("interrupted") != std::string::npos; },
+                    std::chrono::seconds(60)))
+      << first.err();
+  relay.release();
+  EXPECT_EQ(first.wait(), 130) << first.err();
+  EXPECT_NE(first.err().find("--resume"), std::string::npos) << first.err();
+  // Every file there is the start of its source, and one at least stopped short of it.
+  int short_ones = 0;
+  for (const auto& e : fs::directory_iterator(got)) {
+    const std::string here = readAll(e.path()),
+                      source = readAll(disk("batch") / e.path().filename());
+    EXPECT_TRUE(source.compare(0, here.size(), here) == 0 && here.size() <= source.size())
+        << e.path();
+    short_ones += here.size() < source.size() ? 1 : 0;
+  }
+  EXPECT_GE(short_ones, 1);
+
+  ok(cli({"-j", "4", "get", "--resume", "batch", local_.string()}));
+  EXPECT_EQ(digests(got), digests(disk("batch")));
+}
+
+TEST_F(Cli, ABatchGoesOnOnTheSessionsTheServerTook) {
+  devserver::DevServerOptions options;
+  options.data_dir = local_ / "limited";
+  options.seed_demo = true;
+  options.useFreePorts();
+  options.max_connections = 2;  // the disk's own session and one more
+  fs::create_directories(options.data_dir);
+  devserver::DevServer limited(options);
+  std::string error;
+  ASSERT_TRUE(limited.start(&error)) << error;
+  const fs::path source = options.data_dir / "disks/demo/batch";
+  writeTree(source);
+  ok(runCli({"--host", limited.fileHost(), "--port", std::to_string(limited.filePort()), "--user",
+             "demo", "-j", "4", "get", "batch", (local_ / "got").string()},
+            {{"ZAVEL_PASSWORD", "demo"}}));
+  EXPECT_EQ(digests(local_ / "got"), digests(source));
 }
 
 TEST_F(Cli, GetAndPutGoOnAfterLostConnectionsUnlessRetriesAreOff) {

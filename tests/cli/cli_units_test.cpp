@@ -358,6 +358,75 @@ TEST_F(MeterTest, AClearedLineComesBackAtOnceAndCountsSpeedFromTheNewRun) {
   EXPECT_EQ(written_.size(), 4u);
 }
 
+TEST(ProgressLine, FilesInFlightShareTheWidthAndNeverPassIt) {
+  struct Case {
+    std::vector<std::string> names;
+    size_t width;
+    std::string line;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {{}, 80, ""},
+      {{"a.bin", "b.bin"}, 40, "a.bin" + std::string(14, ' ') + "  b.bin"},
+      {{"folder/deep/one.bin", "folder/deep/two.bin"}, 30, "…/deep/one.bin  …/deep/two.bin"},
+      // Not all can have a readable share: the first ones and a count of the others.
+      {{"f1", "f2", "f3", "f4", "f5", "f6", "f7", "f8"}, 40,
+       "f1" + std::string(15, ' ') + "  f2  +6"},
+      {{"사진/바다.jpg", "사진/여름.jpg", "x"}, 33, "사진/바다.jpg  사진/여름.jpg  +1"},
+      // Too narrow for a name and a count: the first name alone.
+      {{"abcdefghijklmnop", "b", "c"}, 10, "…hijklmnop"},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    const std::string line = formatInFlight(c.names, c.width);
+    EXPECT_EQ(line, c.line) << c.width;
+    EXPECT_LE(displayWidth(line), c.width);
+  }
+}
+
+class BatchMeterTest : public ::testing::Test {
+ protected:
+  BatchMeter batch_{[this](const std::string& s) { written_.push_back(s); },
+                    [this] { return now_; }, [] { return size_t{61}; }};
+  std::vector<std::string> written_;
+  uint64_t now_ = 5000;
+};
+
+TEST_F(BatchMeterTest, CountsEverySlotsBytesButSpeedOnlyFromWhatMoved) {
+  batch_.begin(3, 3000);
+  batch_.start(0, "a.bin", 0, 1000);
+  batch_.start(1, "b.bin", 500, 1000);  // resumed: half of it is there already
+  batch_.report(0, 400);
+  ASSERT_EQ(written_.size(), 1u);
+  EXPECT_EQ(written_.back().rfind("\r[0/3]  900 B / 2.9 KiB   30%  --  --:-- left\x1b[K\n", 0), 0u)
+      << written_.back();
+  EXPECT_NE(written_.back().find("\na.bin" + std::string(24, ' ') + "  b.bin\x1b[K"),
+            std::string::npos);
+  batch_.report(1, 600);  // within 100 ms: not drawn
+  EXPECT_EQ(written_.size(), 1u);
+
+  // A second later: a.bin done, the third file left as it is, b.bin at its end. 1500 bytes
+  // moved in that second; the skipped file's and b.bin's first half were there before.
+  now_ += 1000;
+  batch_.done(0, true);
+  batch_.skip(1000);
+  batch_.report(1, 1000);
+  ASSERT_EQ(written_.size(), 2u);
+  EXPECT_EQ(written_.back(),
+            "\x1b[1A\r[2/3]  2.9 KiB / 2.9 KiB  100%  1.5 KiB/s  0:00 left\x1b[K\nb.bin\x1b[K");
+
+  // Taken off for a message, both lines come back at the next report, below it.
+  batch_.clear();
+  EXPECT_EQ(written_.back(), "\r\x1b[K\x1b[1A\x1b[K");
+  batch_.report(1, 1000);
+  ASSERT_EQ(written_.size(), 4u);
+  EXPECT_EQ(written_.back().rfind("\r[2/3]", 0), 0u);
+  batch_.done(1, true);
+  batch_.finish();
+  EXPECT_EQ(written_[written_.size() - 2].rfind("\x1b[1A\r[3/3]", 0), 0u);
+  EXPECT_EQ(written_.back(), "\r\x1b[K");
+}
+
 TEST(Conflict, OptionsDecideByTheTargetsSize) {
   const std::optional<uint64_t> none;
   using P = ConflictPolicy;

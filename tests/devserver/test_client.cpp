@@ -3,11 +3,14 @@
 #include <ace/ACE.h>
 #include <stdlib.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 
+#include <cctype>
 #include <chrono>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <set>
 #include <thread>
 
 namespace zavel::testing {
@@ -120,6 +123,25 @@ std::string patternBytes(size_t size, uint32_t seed) {
   std::minstd_rand random(seed);
   for (char& b : bytes) b = static_cast<char>(random() >> 7);
   return bytes;
+}
+
+uint64_t walkedBytes(const std::filesystem::path& folder) {
+  uint64_t total = 0;
+  std::set<std::pair<dev_t, ino_t>> seen;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    struct stat st {};
+    if (::lstat(entry.path().c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        seen.insert({st.st_dev, st.st_ino}).second)
+      total += static_cast<uint64_t>(st.st_size);
+  }
+  return total;
+}
+
+int64_t usedBytes(TestClient& c) {
+  const ParamRecord reply =
+      c.call(Req("remotecmd").s("command", "df").i32("getresult", 1));  // "N bytes used of Q"
+  const std::string text = textOf(reply, "result");
+  return errorOf(reply) == 0 && !text.empty() && std::isdigit(text[0]) ? std::stoll(text) : -1;
 }
 
 Transfer download(TestClient& c, const std::string& path, uint64_t start, uint64_t end) {

@@ -128,6 +128,11 @@ std::unique_ptr<devserver::DevServer> startServer(
 std::string readFile(const std::filesystem::path& file);
 void writeFile(const std::filesystem::path& file, const std::string& bytes);
 std::string patternBytes(size_t size, uint32_t seed = 1);
+// What a disk's folder holds, walked afresh: the size of every regular file, each file once
+// however many names it has. And the used space the file server reports for the disk c is
+// signed on to ("df"), -1 when it did not answer.
+uint64_t walkedBytes(const std::filesystem::path& folder);
+int64_t usedBytes(TestClient& c);
 // A fresh folder under the temporary directory, removed with the object.
 struct TempDir {
   TempDir();

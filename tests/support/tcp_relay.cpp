@@ -138,6 +138,8 @@ void TcpRelay::pump(int client, int server, Plan plan) {
       open = got > 0;
       if (!open) break;
       const size_t n = static_cast<size_t>(got);
+      if (const int64_t delay = delay_us_.load(); delay > 0)
+        std::this_thread::sleep_for(std::chrono::microseconds(delay));
       const int to = i == 0 ? server : client;
       const bool counted =
           plan.action != Action::kNone && (i == 0) == (plan.direction == Direction::kToServer);

@@ -53,6 +53,10 @@ class TcpRelay {
   // stands still at a known point for as long as a test needs.
   void gateNextAfter(uint64_t bytes);
 
+  // Holds every chunk this long before passing it on, in either direction, as a link with
+  // that much latency would (for every connection from now on).
+  void setDelay(std::chrono::microseconds delay) { delay_us_ = delay.count(); }
+
   // Waits until a hold or a gate is holding bytes back; false when that did not happen in
   // time.
   bool waitUntilHolding(std::chrono::milliseconds limit);
@@ -83,6 +87,7 @@ class TcpRelay {
   Plan next_;
   int next_times_ = 0;  // connections next_ still applies to; -1 every one
   std::atomic<int> cuts_left_{0};
+  std::atomic<int64_t> delay_us_{0};
   std::condition_variable changed_;
   bool holding_ = false;
   bool released_ = false;

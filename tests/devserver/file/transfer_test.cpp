@@ -84,6 +84,7 @@ TEST_F(Transfers, LargeFilesRoundTripTwoAtOnce) {
   tb.join();
   EXPECT_TRUE(got_a.final == 0 && got_a.data == a && readFile(disk("a.bin")) == a);
   EXPECT_TRUE(got_b.final == 0 && got_b.data == b);
+  EXPECT_EQ(usedBytes(client_), static_cast<int64_t>(walkedBytes(disk())));
 }
 
 TEST_F(Transfers, CopyExUploadsTheRangeToTheTargetAndReportsPositions) {

@@ -594,6 +594,10 @@ TEST_F(ClubUploads, CopyFileCopiesTheBytesAndMindsNamesAndKinds) {
   EXPECT_EQ(code(Req("copyfile").i64("jfidx", from).i64("jtidx", to)), 23001);
   EXPECT_EQ(code(Req("copyfile").i64("jfidx", source).i64("jtidx", source)), 23008);
   EXPECT_EQ(numberOf(clubInfo(), "jsize"), 2 * 70000);
+  // The storage disk's used space followed the copies and the removal of the one replaced.
+  TestClient storage(server_);
+  storage.signOn(DevServerFixture::kClubStorageUser);
+  EXPECT_EQ(usedBytes(storage), static_cast<int64_t>(walkedBytes(server_.clubStoragePath())));
 }
 
 class SmallClub : public ClubTest {
