@@ -1,9 +1,12 @@
 #include "protocol/connection.h"
 
-#include <ace/ACE.h>
 #include <ace/INET_Addr.h>
 #include <ace/SOCK_Connector.h>
+#include <poll.h>
+#include <sys/socket.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -12,6 +15,81 @@
 #include "protocol/framing.h"
 
 namespace zavel {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool wouldBlock() {
+  return errno == EAGAIN || errno == EWOULDBLOCK;
+}
+
+// Waits up to timeout_ms (any negative value: without limit) until the socket can take
+// `events`. A peer that closed or failed counts as ready: the next recv or send says so.
+bool waitReady(ACE_HANDLE handle, short events, int32_t timeout_ms) {
+  const auto until = Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+  int wait = timeout_ms < 0 ? -1 : timeout_ms;
+  for (;;) {
+    pollfd fd{handle, events, 0};
+    const int n = ::poll(&fd, 1, wait);
+    if (n > 0) return true;
+    if (n == 0 || errno != EINTR) return false;
+    if (wait >= 0) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+      wait = static_cast<int>(std::max<int64_t>(left, 0));
+    }
+  }
+}
+
+// One recv or send that never blocks, whatever mode the socket is in (a server's accepted
+// stream may be blocking): the count, 0 when the peer closed, -1 with errno set.
+ssize_t recvNow(ACE_HANDLE handle, void* data, size_t size, int flags) {
+  ssize_t n;
+  do {
+    n = ::recv(handle, data, size, flags | MSG_DONTWAIT);
+  } while (n < 0 && errno == EINTR);
+  return n;
+}
+
+// MSG_NOSIGNAL: a peer that went away is a failed send, never a SIGPIPE.
+ssize_t sendNow(ACE_HANDLE handle, const void* data, size_t size) {
+  ssize_t n;
+  do {
+    n = ::send(handle, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+  } while (n < 0 && errno == EINTR);
+  return n;
+}
+
+// Reads until `size` bytes are in, waiting up to timeout_ms whenever none are there; the
+// count it got.
+size_t receiveAll(ACE_HANDLE handle, uint8_t* data, size_t size, int32_t timeout_ms) {
+  size_t got = 0;
+  while (got < size) {
+    const ssize_t n = recvNow(handle, data + got, size - got, 0);
+    if (n > 0) {
+      got += static_cast<size_t>(n);
+    } else if (n == 0 || !wouldBlock() || !waitReady(handle, POLLIN, timeout_ms)) {
+      break;
+    }
+  }
+  return got;
+}
+
+size_t sendAll(ACE_HANDLE handle, const uint8_t* data, size_t size, int32_t timeout_ms) {
+  size_t sent = 0;
+  while (sent < size) {
+    const ssize_t n = sendNow(handle, data + sent, size - sent);
+    if (n > 0) {
+      sent += static_cast<size_t>(n);
+    } else if (n == 0 || !wouldBlock() || !waitReady(handle, POLLOUT, timeout_ms)) {
+      break;
+    }
+  }
+  return sent;
+}
+
+}  // namespace
 
 ACE_Time_Value timeoutValue(int32_t timeout_ms) {
   ACE_Time_Value tv(timeout_ms / 1000, (timeout_ms % 1000) * 1000);
@@ -22,7 +100,7 @@ Connection::~Connection() {
   close();
 }
 
-bool Connection::connect(const char* host, uint16_t port, int blocking, int32_t timeout_ms) {
+bool Connection::connect(const char* host, uint16_t port, int /*blocking*/, int32_t timeout_ms) {
   if (host == nullptr || *host == '\0') return false;
   close();
   ACE_INET_Addr address;
@@ -33,8 +111,9 @@ bool Connection::connect(const char* host, uint16_t port, int blocking, int32_t 
     close();
     return false;
   }
-  const int rc = blocking ? stream_.disable(ACE_NONBLOCK) : stream_.enable(ACE_NONBLOCK);
-  if (rc != 0) {
+  // Non-blocking once, for good: each wait of this class is a poll() within the caller's
+  // time-out, so the mode is never switched around a send or a receive.
+  if (stream_.enable(ACE_NONBLOCK) != 0) {
     close();
     return false;
   }
@@ -61,12 +140,8 @@ int64_t Connection::sendRecord(const ParamRecord& record, int32_t timeout_ms) {
     close();
     return kSendEncode;
   }
-  ACE_Time_Value tv = timeoutValue(timeout_ms);
-  size_t sent = 0;
-  // MSG_NOSIGNAL: a peer that went away is a failed send, never a SIGPIPE.
-  ACE::send_n(stream_.get_handle(), buffer.get(), static_cast<size_t>(encoded), MSG_NOSIGNAL,
-              timeout_ms == -1 ? nullptr : &tv, &sent);
-  if (sent != static_cast<size_t>(encoded)) {
+  const auto length = static_cast<size_t>(encoded);
+  if (sendAll(stream_.get_handle(), buffer.get(), length, timeout_ms) != length) {
     close();
     return kSendIncomplete;
   }
@@ -75,18 +150,41 @@ int64_t Connection::sendRecord(const ParamRecord& record, int32_t timeout_ms) {
 
 int64_t Connection::receiveRecord(ParamRecord& record, int32_t timeout_ms) {
   if (!connected()) return kRecvIncomplete;
-  const auto started = std::chrono::steady_clock::now();
+  const ACE_HANDLE handle = stream_.get_handle();
+  const auto started = Clock::now();
+
+  // The header is peeked while none of it is taken: once it tells the message's length, a
+  // message that is here whole is taken by one recv, and never a byte past its end (a
+  // transfer's raw data follows its reply at once). A header that comes in pieces is read as
+  // it comes.
   uint8_t header[kHeaderSize];
-  ACE_Time_Value tv = timeoutValue(timeout_ms);
-  size_t got = 0;
-  ACE::recv_n(stream_.get_handle(), header, kHeaderSize, timeout_ms == -1 ? nullptr : &tv, &got);
-  if (got != kHeaderSize) {
+  size_t taken = 0;  // header bytes read from the socket
+  bool peeked = false;
+  while (taken < kHeaderSize) {
+    if (!waitReady(handle, POLLIN, timeout_ms)) break;
+    if (taken == 0) {
+      const ssize_t n = recvNow(handle, header, kHeaderSize, MSG_PEEK);
+      if (n == static_cast<ssize_t>(kHeaderSize)) {
+        peeked = true;
+        break;
+      }
+      if (n < 0 && wouldBlock()) continue;
+      // Part of a header, a close or an error: the recv below takes or reports it.
+    }
+    const ssize_t n = recvNow(handle, header + taken, kHeaderSize - taken, 0);
+    if (n > 0) {
+      taken += static_cast<size_t>(n);
+    } else if (n == 0 || !wouldBlock()) {
+      break;
+    }
+  }
+  if (!peeked && taken != kHeaderSize) {
     close();
     return kRecvIncomplete;
   }
   if (timeout_ms != -1) {
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - started);
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started);
     if (elapsed.count() > timeout_ms) {
       close();
       return kRecvLate;
@@ -98,25 +196,34 @@ int64_t Connection::receiveRecord(ParamRecord& record, int32_t timeout_ms) {
     return kRecvBadHeader;
   }
   const size_t total = kHeaderSize + static_cast<size_t>(body_length);
-  if (body_length == 0) return static_cast<int64_t>(total);
+  if (body_length == 0) {
+    // A peeked header is still in the socket; take it so the stream stays in step.
+    if (peeked && receiveAll(handle, header, kHeaderSize, timeout_ms) != kHeaderSize) {
+      close();
+      return kRecvIncomplete;
+    }
+    return static_cast<int64_t>(total);
+  }
 
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[total]);
   if (!buffer) {
     close();
     return kRecvNoMemory;
   }
-  tv = timeoutValue(timeout_ms);
-  got = 0;
-  ACE::recv_n(stream_.get_handle(), buffer.get() + kHeaderSize, static_cast<size_t>(body_length),
-              timeout_ms == -1 ? nullptr : &tv, &got);
-  if (got != static_cast<size_t>(body_length)) {
+  if (!peeked) memcpy(buffer.get(), header, kHeaderSize);
+  const size_t have = peeked ? 0 : kHeaderSize;
+  if (receiveAll(handle, buffer.get() + have, total - have, timeout_ms) != total - have) {
     close();
     return kRecvIncomplete;
   }
-  memcpy(buffer.get(), header, kHeaderSize);
   // A body that does not parse was still consumed whole: the stream stays usable.
   decodeMessage(record, buffer.get(), total);
   return static_cast<int64_t>(total);
+}
+
+size_t Connection::receiveBytes(void* data, size_t size, int32_t timeout_ms) {
+  if (!connected()) return 0;
+  return receiveAll(stream_.get_handle(), static_cast<uint8_t*>(data), size, timeout_ms);
 }
 
 }  // namespace zavel

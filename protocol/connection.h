@@ -32,18 +32,27 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   // Resolves the host (a name or dotted address) and connects, within timeout_ms when it is
-  // not -1. Blocking flag non-zero leaves the socket blocking. True when connected.
+  // not -1. True when connected. The socket is non-blocking from then on, whatever `blocking`
+  // says: sendRecord and receiveRecord wait by poll() within their time-out either way, which
+  // is what a caller asking for blocking calls expects, and the mode is never switched again.
   bool connect(const char* host, uint16_t port, int blocking = 1, int32_t timeout_ms = -1);
 
+  // Each wait for room or for bytes lasts at most timeout_ms. Any failure closes the stream.
   int64_t sendRecord(const ParamRecord& record, int32_t timeout_ms);
+  // Takes exactly one message and nothing after it: raw bytes that follow stay for stream().
   int64_t receiveRecord(ParamRecord& record, int32_t timeout_ms);
+
+  // Reads exactly `size` raw bytes, each wait for more lasting at most timeout_ms: the count
+  // read, short when the peer closed, failed or went quiet. For data between framed messages.
+  size_t receiveBytes(void* data, size_t size, int32_t timeout_ms);
 
   // Shuts down the sending direction and closes; nothing when already closed.
   void close();
 
   bool connected() const { return stream_.get_handle() != ACE_INVALID_HANDLE; }
 
-  // The raw stream, for the data phase of transfers between framed messages.
+  // The raw stream, for the data phase of transfers between framed messages. It is
+  // non-blocking: a raw recv or send must cope with EWOULDBLOCK.
   ACE_SOCK_Stream& stream() { return stream_; }
 
  private:

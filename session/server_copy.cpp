@@ -1,7 +1,5 @@
 #include "session/server_copy.h"
 
-#include <ace/ACE.h>
-
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -15,7 +13,7 @@ namespace zavel {
 namespace {
 
 // Longest wait for the server's next position report.
-constexpr int kPositionWaitSeconds = 10;
+constexpr int32_t kPositionWaitMs = 10000;
 // The copy protocol's version, sent with every request.
 constexpr int32_t kCopyVersion = 2;
 
@@ -82,10 +80,7 @@ bool copyToServer(StandardSession& session, CopyTarget* target, TransferSpec* sp
     bool cancelled = false;
     do {
       uint8_t bytes[8];
-      size_t got = 0;
-      const ACE_Time_Value wait(kPositionWaitSeconds);
-      ACE::recv_n(connection.stream().get_handle(), bytes, sizeof bytes, &wait, &got);
-      if (got != sizeof bytes) {
+      if (connection.receiveBytes(bytes, sizeof bytes, kPositionWaitMs) != sizeof bytes) {
         status = kErrSocket;
         break;
       }

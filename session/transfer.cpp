@@ -35,12 +35,15 @@ bool specUsable(const TransferSpec* spec, const char* local_file) {
          spec->end >= spec->start;
 }
 
+// Both steps below pass MSG_DONTWAIT and wait by poll themselves, whatever mode the socket
+// is in.
+
 // Receives once, waiting up to the step's time for data when none is there yet: the count,
 // 0 when the peer has closed, -1 on an error or when nothing came in time.
 ssize_t receiveOnce(ACE_HANDLE handle, void* data, size_t size) {
   bool waited = false;
   for (;;) {
-    const ssize_t n = ACE_OS::recv(handle, static_cast<char*>(data), size, 0);
+    const ssize_t n = ACE_OS::recv(handle, static_cast<char*>(data), size, MSG_DONTWAIT);
     if (n >= 0) return n;
     if (errno == EINTR) continue;
     if ((errno != EWOULDBLOCK && errno != EAGAIN) || waited) return -1;
@@ -55,7 +58,8 @@ ssize_t receiveOnce(ACE_HANDLE handle, void* data, size_t size) {
 ssize_t sendOnce(ACE_HANDLE handle, const void* data, size_t size) {
   bool waited = false;
   for (;;) {
-    const ssize_t n = ACE_OS::send(handle, static_cast<const char*>(data), size, MSG_NOSIGNAL);
+    const ssize_t n =
+        ACE_OS::send(handle, static_cast<const char*>(data), size, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n >= 0) return n;
     if (errno == EINTR) continue;
     if (errno != EWOULDBLOCK && errno != EAGAIN) return -1;
@@ -126,7 +130,6 @@ bool downloadRange(StandardSession& session, TransferSpec* spec, int32_t* cancel
     std::lock_guard guard(session.lock());
     Connection& connection = session.connection();
     const ACE_HANDLE handle = connection.stream().get_handle();
-    connection.stream().enable(ACE_NONBLOCK);
     progress.report(position, status);
     bool reached_end = false;
     int empty_receives = 0;
@@ -159,7 +162,6 @@ bool downloadRange(StandardSession& session, TransferSpec* spec, int32_t* cancel
       progress.report(position, status);
     }
     if (reached_end) {
-      connection.stream().disable(ACE_NONBLOCK);
       ParamRecord final_reply(kFlagScramble);
       if (connection.receiveRecord(final_reply, session.timeout()) <= 0) {
         status = kErrSocket;
@@ -211,7 +213,6 @@ bool uploadRange(StandardSession& session, TransferSpec* spec, int32_t* cancel,
     std::lock_guard guard(session.lock());
     Connection& connection = session.connection();
     const ACE_HANDLE handle = connection.stream().get_handle();
-    connection.stream().enable(ACE_NONBLOCK);
     const bool pause_when_blocked = hooks == nullptr || hooks->pauseWhenBlocked();
     size_t pending = 0;  // read but not yet sent, at the front of the buffer
     bool source_ended = false;
@@ -264,7 +265,6 @@ bool uploadRange(StandardSession& session, TransferSpec* spec, int32_t* cancel,
     }
     bool final_reply_lost = false;
     if (status == 0 && !cancelled) {
-      connection.stream().disable(ACE_NONBLOCK);
       ParamRecord final_reply(kFlagScramble);
       if (connection.receiveRecord(final_reply, session.timeout()) <= 0) {
         status = kErrSocket;

@@ -24,6 +24,13 @@ ParamRecord request(const char* cmd) {
   return r;
 }
 
+template <typename... Parts>
+Bytes joined(const Parts&... parts) {
+  Bytes out;
+  (out.insert(out.end(), parts.begin(), parts.end()), ...);
+  return out;
+}
+
 // Connects to the started server and sends the request its script receives first.
 void openAndSend(Connection& conn, const FakeServer& server) {
   ASSERT_TRUE(conn.connect("127.0.0.1", server.port()));
@@ -123,6 +130,92 @@ TEST(Connection, RecordsGoBothWaysAndBodiesThatDoNotParseAreStillConsumed) {
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(entryTexts(seen[0].record), "_cmd=x");
     EXPECT_TRUE(seen[0].record.scrambled());
+  }
+}
+
+TEST(Connection, ReceiveTakesOneMessageWhateverItsPiecesAndLeavesTheBytesBehindIt) {
+  ParamRecord small = okReply(0, "here"), large = okReply();
+  small.setString("path", "/home/u");
+  const Bytes blob(1 << 20, 0x5A);  // more than one recv takes on loopback
+  large.setBinary("blob", blob.data(), static_cast<uint32_t>(blob.size()));
+  const struct {
+    Bytes bytes;
+    const char* held;  // by the record once received; an empty body leaves it as it was
+  } messages[] = {{framedBytes(small), "error= errstr=here path=/home/u"},
+                  {headerBytes(3, kFlagScramble, 0, true), "kept="},
+                  {framedBytes(large), "blob= error= errstr="}};
+  const Bytes tail = {'r', 'a', 'w', 0, 1};  // a transfer's data right behind its reply
+  constexpr int64_t kLate = Connection::kRecvLate, kIncomplete = Connection::kRecvIncomplete;
+  const struct {
+    const char* what;
+    int message;
+    std::vector<size_t> cuts;  // the message and tail go in pieces cut here, `gap` ms apart
+    int gap;
+    int32_t timeout;
+    int blocking;
+    int64_t failure;  // 0: the message is taken
+  } cases[] = {
+      {"one piece", 0, {}, 0, 5000, 1, 0},
+      {"an empty body", 1, {}, 0, 5000, 1, 0},
+      {"a body larger than one read", 2, {}, 0, 5000, 1, 0},
+      {"header and body in pieces", 0, {5, 16, 20}, 100, 5000, 1, 0},
+      {"in pieces, no time limit, connected non-blocking", 0, {9, 30}, 300, -1, 0, 0},
+      // Each piece comes within the time-out, the whole header only after it.
+      {"a header slower in all than the time-out", 0, {4, 8, 12}, 1000, 2000, 1, kLate},
+      {"a header, then a stall past the time-out", 0, {16}, 20000, 200, 1, kIncomplete},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto& message = messages[c.message];
+    const Bytes sent = joined(message.bytes, tail);
+    FakeServer server;
+    server.receive();
+    size_t from = 0;
+    for (const size_t to : c.cuts) {
+      server.raw(Bytes(sent.begin() + from, sent.begin() + to)).stall(c.gap);
+      from = to;
+    }
+    server.raw(Bytes(sent.begin() + from, sent.end())).start();
+    Connection conn;
+    ASSERT_TRUE(conn.connect("127.0.0.1", server.port(), c.blocking));
+    ASSERT_GT(conn.sendRecord(request("x"), c.timeout), 0);
+    ParamRecord got;
+    got.setInt32("kept", 1);
+    const int64_t whole = static_cast<int64_t>(message.bytes.size());
+    EXPECT_EQ(conn.receiveRecord(got, c.timeout), c.failure != 0 ? c.failure : whole);
+    EXPECT_EQ(entryTexts(got), c.failure != 0 ? "kept=" : message.held);
+    EXPECT_EQ(conn.connected(), c.failure == 0);
+    if (c.failure != 0) continue;
+    Bytes rest(tail.size());
+    EXPECT_EQ(conn.receiveBytes(rest.data(), rest.size(), 5000), tail.size());
+    EXPECT_EQ(rest, tail);
+  }
+}
+
+TEST(Connection, SendWaitsForTheReaderWithinItsTimeOut) {
+  // More than loopback's socket buffers hold, so the send has to wait for the reader.
+  ParamRecord big(kFlagScramble);
+  const Bytes blob(15 << 20, 0xA5);
+  big.setBinary("blob", blob.data(), static_cast<uint32_t>(blob.size()));
+  const struct {
+    int stall;  // milliseconds before the server starts reading
+    int32_t timeout;
+    int blocking;
+    bool sent;
+  } cases[] = {{500, -1, 1, true}, {500, 5000, 0, true}, {20000, 300, 1, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.timeout);
+    FakeServer server;
+    server.accept().stall(c.stall).receive().start();
+    Connection conn;
+    ASSERT_TRUE(conn.connect("127.0.0.1", server.port(), c.blocking));
+    EXPECT_EQ(conn.sendRecord(big, c.timeout),
+              c.sent ? static_cast<int64_t>(encodedSize(big)) : Connection::kSendIncomplete);
+    EXPECT_EQ(conn.connected(), c.sent);
+    Bytes received;
+    if (c.sent && server.waitDone() && server.requests().size() == 1u)
+      server.requests()[0].record.getBinaryVector("blob", &received);
+    EXPECT_EQ(received == blob, c.sent);
   }
 }
 

@@ -186,10 +186,12 @@ TEST_F(Transfer, DownloadMovesItsRangeInStepsOfAtMost64KiBThenReadsTheFinalReply
     bool to_file;
     int32_t truncate;
     int32_t final_error;
+    bool with_reply = false;  // the opening reply comes in the same piece as the data
   } cases[] = {
       // Data and final reply come in one piece: the last step must take only what is left.
       {"to a local file", 1000, 151000, true, 0, 0},
       {"to the data callback", 1000, 151000, false, 0, 0},
+      {"right behind the opening reply", 1000, 151000, false, 0, 0, true},
       {"exactly one step", 0, 65536, false, 0, 0},
       {"resumed after the file's bytes", 1000, 1500, true, 0, 0},
       {"resumed into an emptied file", 1000, 1500, true, 1, 0},
@@ -204,7 +206,9 @@ TEST_F(Transfer, DownloadMovesItsRangeInStepsOfAtMost64KiBThenReadsTheFinalReply
     reset();
     const Bytes data = pattern(c.start, c.end - c.start);
     Scripted t([&](FakeServer& s) {
-      s.answer(okReply()).raw(joined(data, framedBytes(okReply(c.final_error, "final"))));
+      const Bytes rest = joined(data, framedBytes(okReply(c.final_error, "final")));
+      if (c.with_reply) s.receive().raw(joined(framedBytes(okReply()), rest));
+      if (!c.with_reply) s.answer(okReply()).raw(rest);
       s.answer(kSize5);
     });
     const std::string before = str(pattern(0, c.start));
