@@ -55,8 +55,8 @@ double cli(uint16_t port, const std::vector<std::string>& args) {
 }
 
 // Seconds for `count` size questions on one session: round trips, one after another.
-double roundTrips(const DevServerFixture& server, int count) {
-  ZavelSession* s = zavel_CreateSession("127.0.0.1", server.port(), DevServerFixture::kUser,
+double roundTrips(const DevServerFixture& server, uint16_t port, int count) {
+  ZavelSession* s = zavel_CreateSession("127.0.0.1", port, DevServerFixture::kUser,
                                         DevServerFixture::kPassword, 10000);
   if (s == nullptr) return -1;
   const std::string path = server.basePath() + "/one.bin";
@@ -83,8 +83,11 @@ int main(int argc, char** argv) {
     std::ofstream(disk / "many" / ("f" + std::to_string(i) + ".bin"), std::ios::binary) << small;
   zavel::bench::writeSource(disk / "one.bin", 4 << 20);
   if (rate_mb > 0) zavel::bench::writeSource(disk / "rated.bin", rate_mb << 20);
-  const fs::path local =
-      fs::temp_directory_path() / ("zavel-bench-many-" + std::to_string(getpid()));
+  // Downloads land in memory where there is a memory file system: creating a thousand files
+  // on a disk costs about as much as fetching them, and that is the disk's cost, not ours.
+  const fs::path scratch =
+      fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+  const fs::path local = scratch / ("zavel-bench-many-" + std::to_string(getpid()));
   fs::create_directories(local);
   TcpRelay slow("127.0.0.1", server.port());
   slow.setDelay(std::chrono::milliseconds(1));
@@ -110,7 +113,8 @@ int main(int argc, char** argv) {
       {"put, 1 ms relay, -j 8", [&] { return put(slow.port(), 8); }, {}},
       {"get, loopback, -j 1", [&] { return get(server.port(), 1, "many"); }, {}},
       {"get of one 4 MiB file", [&] { return get(server.port(), 1, "one.bin"); }, {}},
-      {"1,000 round trips", [&] { return roundTrips(server, 1000); }, {}},
+      {"1,000 round trips", [&] { return roundTrips(server, server.port(), 1000); }, {}},
+      {"1,000 round trips, 1 ms relay", [&] { return roundTrips(server, slow.port(), 1000); }, {}},
       {"get of 1,000 files, loopback, -j 8", [&] { return get(server.port(), 8, "many"); }, {}},
       {"put of 1,000 files, loopback, -j 1", [&] { return put(server.port(), 1); }, {}},
       {"put of 1,000 files, loopback, -j 8", [&] { return put(server.port(), 8); }, {}},
@@ -132,6 +136,8 @@ int main(int argc, char** argv) {
          median[2] / median[3]);
   printf("  get -j 1 on loopback: %.2f of one 4 MiB file plus 1,000 round trips (at most 1.2)\n",
          median[4] / (median[5] + median[6] * static_cast<double>(files) / 1000.0));
+  printf("  get -j 1 through the relay: %.2f round trips per file (one waiting round trip: 1)\n",
+         median[0] / (median[7] * static_cast<double>(files) / 1000.0));
   if (rate_mb > 0) {
     fs::remove_all(local / "down");
     const double rated =

@@ -15,10 +15,11 @@ namespace zavel::devserver {
 class Peer {
  public:
   virtual ~Peer() = default;
-  // Sends one framed reply; false when the peer is gone.
-  virtual bool sendReply(const ParamRecord& reply) = 0;
+  // Sends one framed reply; false when the peer is gone. With `more`, what is sent may wait
+  // for the next send, so a reply and the bytes right behind it travel together.
+  virtual bool sendReply(const ParamRecord& reply, bool more = false) = 0;
   // Sends every byte; false when the peer is gone or stopped reading for too long.
-  virtual bool sendBytes(const void* data, size_t size) = 0;
+  virtual bool sendBytes(const void* data, size_t size, bool more = false) = 0;
   // Receives at most size bytes: the count, 0 when the peer closed, -1 on an error or when
   // nothing came within the time-out.
   virtual int64_t receiveBytes(void* data, size_t size, int timeout_ms) = 0;
@@ -30,8 +31,8 @@ class SocketPeer : public Peer {
   static constexpr int kSendTimeoutMs = 60000;
 
   explicit SocketPeer(ACE_HANDLE handle) : handle_(handle) {}
-  bool sendReply(const ParamRecord& reply) override;
-  bool sendBytes(const void* data, size_t size) override;
+  bool sendReply(const ParamRecord& reply, bool more = false) override;
+  bool sendBytes(const void* data, size_t size, bool more = false) override;
   int64_t receiveBytes(void* data, size_t size, int timeout_ms) override;
 
  private:

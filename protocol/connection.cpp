@@ -13,81 +13,13 @@
 #include <new>
 
 #include "protocol/framing.h"
+#include "protocol/socket_io.h"
 
 namespace zavel {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-bool wouldBlock() {
-  return errno == EAGAIN || errno == EWOULDBLOCK;
-}
-
-// Waits up to timeout_ms (any negative value: without limit) until the socket can take
-// `events`. A peer that closed or failed counts as ready: the next recv or send says so.
-bool waitReady(ACE_HANDLE handle, short events, int32_t timeout_ms) {
-  const auto until = Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
-  int wait = timeout_ms < 0 ? -1 : timeout_ms;
-  for (;;) {
-    pollfd fd{handle, events, 0};
-    const int n = ::poll(&fd, 1, wait);
-    if (n > 0) return true;
-    if (n == 0 || errno != EINTR) return false;
-    if (wait >= 0) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-      wait = static_cast<int>(std::max<int64_t>(left, 0));
-    }
-  }
-}
-
-// One recv or send that never blocks, whatever mode the socket is in (a server's accepted
-// stream may be blocking): the count, 0 when the peer closed, -1 with errno set.
-ssize_t recvNow(ACE_HANDLE handle, void* data, size_t size, int flags) {
-  ssize_t n;
-  do {
-    n = ::recv(handle, data, size, flags | MSG_DONTWAIT);
-  } while (n < 0 && errno == EINTR);
-  return n;
-}
-
-// MSG_NOSIGNAL: a peer that went away is a failed send, never a SIGPIPE.
-ssize_t sendNow(ACE_HANDLE handle, const void* data, size_t size) {
-  ssize_t n;
-  do {
-    n = ::send(handle, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
-  } while (n < 0 && errno == EINTR);
-  return n;
-}
-
-// Reads until `size` bytes are in, waiting up to timeout_ms whenever none are there; the
-// count it got.
-size_t receiveAll(ACE_HANDLE handle, uint8_t* data, size_t size, int32_t timeout_ms) {
-  size_t got = 0;
-  while (got < size) {
-    const ssize_t n = recvNow(handle, data + got, size - got, 0);
-    if (n > 0) {
-      got += static_cast<size_t>(n);
-    } else if (n == 0 || !wouldBlock() || !waitReady(handle, POLLIN, timeout_ms)) {
-      break;
-    }
-  }
-  return got;
-}
-
-size_t sendAll(ACE_HANDLE handle, const uint8_t* data, size_t size, int32_t timeout_ms) {
-  size_t sent = 0;
-  while (sent < size) {
-    const ssize_t n = sendNow(handle, data + sent, size - sent);
-    if (n > 0) {
-      sent += static_cast<size_t>(n);
-    } else if (n == 0 || !wouldBlock() || !waitReady(handle, POLLOUT, timeout_ms)) {
-      break;
-    }
-  }
-  return sent;
-}
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 
 #include "platform/window.h"
 #include "protocol/error_numbers.h"
+#include "protocol/socket_io.h"
 #include "session/error_state.h"
 #include "session/local_file.h"
 
@@ -21,7 +22,7 @@ namespace zavel {
 namespace {
 
 // A download step waits this long for data; this many empty receives in a row end it.
-constexpr int kReceiveWaitSeconds = 5;
+constexpr int32_t kReceiveWaitMs = 5000;
 constexpr int kMaxEmptyReceives = 6;
 // An upload step waits this long for room to send, and pauses before retrying a chunk
 // the socket did not take.
@@ -35,23 +36,8 @@ bool specUsable(const TransferSpec* spec, const char* local_file) {
          spec->end >= spec->start;
 }
 
-// Both steps below pass MSG_DONTWAIT and wait by poll themselves, whatever mode the socket
+// The send step passes MSG_DONTWAIT and waits by poll itself, whatever mode the socket
 // is in.
-
-// Receives once, waiting up to the step's time for data when none is there yet: the count,
-// 0 when the peer has closed, -1 on an error or when nothing came in time.
-ssize_t receiveOnce(ACE_HANDLE handle, void* data, size_t size) {
-  bool waited = false;
-  for (;;) {
-    const ssize_t n = ACE_OS::recv(handle, static_cast<char*>(data), size, MSG_DONTWAIT);
-    if (n >= 0) return n;
-    if (errno == EINTR) continue;
-    if ((errno != EWOULDBLOCK && errno != EAGAIN) || waited) return -1;
-    const ACE_Time_Value wait(kReceiveWaitSeconds);
-    if (ACE::handle_read_ready(handle, &wait) != 1) return -1;
-    waited = true;
-  }
-}
 
 // Sends once, waiting up to the step's time for room when the socket is full: the count
 // sent, 0 when the wait ran out or the socket would still block, -1 on any other failure.
@@ -140,7 +126,7 @@ bool downloadRange(StandardSession& session, TransferSpec* spec, int32_t* cancel
         reached_end = true;
         break;
       }
-      const ssize_t n = receiveOnce(handle, buffer.data(), want);
+      const ssize_t n = receiveSome(handle, buffer.data(), want, kReceiveWaitMs);
       if (n < 0 || (n == 0 && ++empty_receives == kMaxEmptyReceives)) {
         status = kErrSocket;
         break;

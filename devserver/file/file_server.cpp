@@ -7,6 +7,7 @@
 #include "devserver/server_errors.h"
 #include "protocol/connection.h"
 #include "protocol/framing.h"
+#include "protocol/socket_io.h"
 
 namespace zavel::devserver {
 
@@ -19,10 +20,8 @@ constexpr size_t kBodyStep = 1u << 20;
 
 ReceiveResult receiveRequest(ACE_HANDLE handle, ParamRecord& request, int timeout_ms) {
   uint8_t header[kHeaderSize];
-  ACE_Time_Value tv = timeoutValue(timeout_ms);
-  size_t got = 0;
-  ACE::recv_n(handle, header, kHeaderSize, &tv, &got);
-  if (got != kHeaderSize) return ReceiveResult::kClosed;
+  if (receiveAll(handle, header, kHeaderSize, timeout_ms) != kHeaderSize)
+    return ReceiveResult::kClosed;
   const int64_t body_length = peekBodyLength(header);
   // Without a trustworthy length the stream cannot be followed any further.
   if (body_length < 0 || body_length > static_cast<int64_t>(kMaxBodyLength))
@@ -33,10 +32,8 @@ ReceiveResult receiveRequest(ACE_HANDLE handle, ParamRecord& request, int timeou
     const size_t step = remaining < kBodyStep ? remaining : kBodyStep;
     const size_t at = message.size();
     message.resize(at + step);
-    tv = timeoutValue(timeout_ms);
-    got = 0;
-    ACE::recv_n(handle, message.data() + at, step, &tv, &got);
-    if (got != step) return ReceiveResult::kClosed;
+    if (receiveAll(handle, message.data() + at, step, timeout_ms) != step)
+      return ReceiveResult::kClosed;
     remaining -= step;
   }
   const int64_t decoded = decodeMessage(request, message.data(), message.size());

@@ -18,6 +18,7 @@
 #include "devserver/file/dispatcher.h"
 #include "devserver/server_errors.h"
 #include "protocol/connection.h"
+#include "protocol/socket_io.h"
 
 namespace zavel::devserver {
 
@@ -51,10 +52,10 @@ bool readRange(Request& r, uint64_t* start, uint64_t* end) {
   return *start <= *end && *end <= kLimit;
 }
 
-bool sendStatus(Request& r, int32_t error) {
+bool sendStatus(Request& r, int32_t error, bool more = false) {
   ParamRecord reply(kFlagScramble);
   setReplyError(reply, error);
-  return r.peer.sendReply(reply);
+  return r.peer.sendReply(reply, more);
 }
 
 Outcome download(Request& r) {
@@ -71,7 +72,8 @@ Outcome download(Request& r) {
   if (end > static_cast<uint64_t>(st.st_size)) return r.fail(kErrWrongParameter);
 
   ActiveTransfer active(r.server.stats.downloads);
-  if (!sendStatus(r, kErrNone)) return Outcome::kClose;
+  // The opening reply, the range and the final reply leave together when the range is short.
+  if (!sendStatus(r, kErrNone, true)) return Outcome::kClose;
   std::vector<char> buffer(std::min<uint64_t>(kBlockSize, end - start));
   for (uint64_t position = start; position < end;) {
     if (r.server.stopping) return Outcome::kClose;
@@ -80,7 +82,7 @@ Outcome download(Request& r) {
     if (n < 0 && errno == EINTR) continue;
     // The file shrank or failed under us: the range can no longer be delivered whole.
     if (n <= 0) return Outcome::kClose;
-    if (!r.peer.sendBytes(buffer.data(), static_cast<size_t>(n))) return Outcome::kClose;
+    if (!r.peer.sendBytes(buffer.data(), static_cast<size_t>(n), true)) return Outcome::kClose;
     position += static_cast<uint64_t>(n);
   }
   return sendStatus(r, kErrNone) ? Outcome::kDone : Outcome::kClose;
@@ -263,10 +265,8 @@ Outcome copyEx(Request& r) {
     const ssize_t n = ::pread(fd.get(), buffer.data(), want, static_cast<off_t>(position));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return Outcome::kClose;
-    ACE_Time_Value tv = timeoutValue(kCopyTimeoutMs);
-    size_t sent = 0;
-    ACE::send_n(target.stream().get_handle(), buffer.data(), static_cast<size_t>(n), MSG_NOSIGNAL,
-                &tv, &sent);
+    const size_t sent = sendAll(target.stream().get_handle(), buffer.data(), static_cast<size_t>(n),
+                                kCopyTimeoutMs);
     // A target that fails mid-copy leaves the client's position stream unfinished; only
     // closing the connection tells the client.
     if (sent != static_cast<size_t>(n)) return Outcome::kClose;

@@ -1,13 +1,10 @@
 #include "devserver/portal/auth_server.h"
 
-#include <ace/ACE.h>
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <cctype>
 #include <vector>
 
-#include "protocol/connection.h"
+#include "protocol/socket_io.h"
 
 namespace zavel::devserver {
 
@@ -130,8 +127,7 @@ void AuthServer::serve(ACE_HANDLE handle, bool over_limit) {
   std::vector<uint8_t> buffer;
   uint8_t chunk[16384];
   while (!listener_.stopping()) {
-    ACE_Time_Value idle = timeoutValue(kIdleTimeoutMs);
-    const ssize_t n = ACE::recv(handle, chunk, sizeof chunk, &idle);
+    const ssize_t n = receiveSome(handle, chunk, sizeof chunk, kIdleTimeoutMs);
     if (n <= 0) return;
     buffer.insert(buffer.end(), chunk, chunk + n);
     for (;;) {
@@ -144,10 +140,7 @@ void AuthServer::serve(ACE_HANDLE handle, bool over_limit) {
       buffer.erase(buffer.begin(), buffer.begin() + length);
       if (std::optional<PortalMessage> reply = exchange.answer(message)) {
         const std::vector<uint8_t>& bytes = reply->bytes();
-        ACE_Time_Value tv = timeoutValue(kIdleTimeoutMs);
-        size_t sent = 0;
-        ACE::send_n(handle, bytes.data(), bytes.size(), MSG_NOSIGNAL, &tv, &sent);
-        if (sent != bytes.size()) return;
+        if (sendAll(handle, bytes.data(), bytes.size(), kIdleTimeoutMs) != bytes.size()) return;
       }
     }
   }
