@@ -14,6 +14,7 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/disk.h"
+#include "cli/disk_options.h"
 #include "cli/program_settings.h"
 #include "cli/remote_path.h"
 #include "cli/rights.h"
@@ -25,23 +26,6 @@
 namespace zavel::cli {
 
 namespace {
-
-struct ConnectionOptions {
-  std::string host;
-  uint16_t port = 9553;
-  std::string user;
-  int32_t club = 0;
-  std::string list_server;
-  int32_t mode = 1;
-  int32_t timeout_ms = 30000;
-  // Signing in by account instead.
-  std::string account;
-  std::string session_key;
-  std::string auth_server = "127.0.0.1:" + std::to_string(client::kAuthServerPort);
-  std::string portal;
-  std::string club_server;
-  std::string disk = client::kOwnDiskName;
-};
 
 struct ConflictFlags {
   bool resume = false, overwrite = false, skip = false;
@@ -68,93 +52,6 @@ int usage(const std::string& text) {
   return kExitUsage;
 }
 
-std::string passwordFromUser(const std::string& prompt) {
-  std::string password;
-  if (const char* env = std::getenv("ZAVEL_PASSWORD")) {
-    password = env;
-  } else if (isTerminal(0)) {
-    promptPassword(prompt, &password);
-  }
-  return password;
-}
-
-// Checks the account options and signs in. Null with the exit status when that fails.
-std::unique_ptr<AccountSession> signInByAccount(const ConnectionOptions& c, int* status) {
-  AccountOptions options{c.account,     c.session_key, c.auth_server, c.portal,
-                         c.club_server, c.port,        c.timeout_ms};
-  const ProgramServers settings = c.portal.empty() || c.club_server.empty()
-                                      ? readProgramSettings(programSettingsPath())
-                                      : ProgramServers{};
-  std::string error;
-  std::unique_ptr<AccountSession> session = AccountSession::prepare(options, settings, &error);
-  if (!session) {
-    *status = usage(error);
-    return nullptr;
-  }
-  std::string password;
-  if (!session->hasSessionKey()) {
-    password = passwordFromUser("Password for " + session->name() + ": ");
-    if (password.empty()) {
-      *status = usage("no password for " + session->name() +
-                      ": set ZAVEL_PASSWORD, run on a terminal, or give --session-key");
-      return nullptr;
-    }
-  }
-  if (!session->signIn(password, &error)) {
-    std::cerr << "zavel-cli: cannot sign in as " << session->name() << ": " << printable(error)
-              << "\n";
-    *status = kExitFailed;
-    return nullptr;
-  }
-  return session;
-}
-
-std::unique_ptr<Disk> openDisk(const ConnectionOptions& c, int* status) {
-  LibraryError error;
-  std::unique_ptr<Disk> disk;
-  std::string where;
-  if (!c.account.empty()) {
-    std::unique_ptr<AccountSession> account = signInByAccount(c, status);
-    if (!account) return nullptr;
-    std::string why;
-    disk = account->open(c.disk, &why);
-    if (!disk) {
-      std::cerr << "zavel-cli: " << printable(why) << "\n";
-      *status = kExitFailed;
-    }
-    return disk;
-  }
-  if (c.club != 0) {
-    std::string host;
-    uint16_t port = 0;
-    if (!splitEndpoint(c.list_server, &host, &port)) {
-      *status = usage("--club needs --list-server HOST:PORT");
-      return nullptr;
-    }
-    where = "club " + std::to_string(c.club) + " at " + c.list_server;
-    disk = Disk::openClub(host, port, c.timeout_ms, c.mode, c.club, &error);
-    // The list server is first asked at the first listing: ask now, to say which club.
-    if (disk && !disk->look(disk->home(), &error)) {
-      disk.reset();
-      if (error.number == kErrNoShareDirectory)
-        where += " (the list server has no club of that number, or it has no disk)";
-    }
-  } else {
-    if (c.host.empty() || c.user.empty()) {
-      *status = usage("a personal disk needs --host and --user (or --club for a club disk)");
-      return nullptr;
-    }
-    const std::string password = passwordFromUser("Password for " + c.user + "@" + c.host + ": ");
-    where = c.user + "@" + c.host + ":" + std::to_string(c.port);
-    disk = Disk::openPersonal(c.host, c.port, c.user, password, c.timeout_ms, &error);
-  }
-  if (!disk) {
-    std::cerr << "zavel-cli: cannot open the disk of " << where << ": " << error.describe() << "\n";
-    *status = kExitFailed;
-  }
-  return disk;
-}
-
 }  // namespace
 
 int runCli(int argc, char** argv) {
@@ -173,51 +70,9 @@ int runCli(int argc, char** argv) {
   app.fallthrough();
   app.set_version_flag("--version", "zavel-cli " ZAVEL_VERSION, "print the version and stop");
 
-  ConnectionOptions c;
+  DiskOptions disk_options(app, "zavel-cli");
   bool quiet = false;
-  // A connection option given twice (say, once in an alias) takes its last value.
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-  CLI::Option* account =
-      app.add_option("--account", c.account, "sign in as ID@DOMAIN and work on its disks")
-          ->envname("ZAVEL_ACCOUNT");
-  app.add_option("--session-key", c.session_key,
-                 "with --account: sign in with this session key instead of a password")
-      ->envname("ZAVEL_SESSION_KEY");
-  app.add_option("--disk", c.disk, "the account's disk to work on, by its name")
-      ->needs(account)
-      ->capture_default_str();
-  app.add_option("--auth-server", c.auth_server, "the authentication server, HOST[:PORT]")
-      ->needs(account)
-      ->capture_default_str();
-  app.add_option("--portal", c.portal, "the portal, HOST:PORT (default: the program's settings)")
-      ->needs(account);
-  app.add_option("--club-server", c.club_server,
-                 "the club list server, HOST:PORT (default: the program's settings)")
-      ->needs(account);
-  // ZAVEL_HOST and ZAVEL_USER are read after parsing, only where a personal disk is named
-  // that way: exported for that, they do not get in the way of --club or --account.
-  CLI::Option* host =
-      app.add_option("--host", c.host, "the personal disk's file server (or ZAVEL_HOST)");
-  app.add_option("--port", c.port, "the file server's port")
-      ->envname("ZAVEL_PORT")
-      ->check(CLI::Range(1, 65535))
-      ->capture_default_str();
-  CLI::Option* user =
-      app.add_option("--user", c.user, "the account whose personal disk it is (or ZAVEL_USER)");
-  CLI::Option* club = app.add_option("--club", c.club, "work on this club's shared disk")
-                          ->check(CLI::Range(1, INT32_MAX));
-  account->excludes(host, user, club);
-  const auto personal_beside_club = [&] {
-    return c.club != 0 && (host->count() > 0 || user->count() > 0);
-  };
-  app.add_option("--list-server", c.list_server, "the club list server, HOST:PORT")->needs(club);
-  app.add_option("--mode", c.mode,
-                 "your rights on the club's disk: 1 all, 2 no delete or rename, 3 read only")
-      ->needs(club)
-      ->capture_default_str();
-  app.add_option("--timeout", c.timeout_ms, "milliseconds each exchange may take")
-      ->check(CLI::Range(1, INT32_MAX))
-      ->capture_default_str();
   int retries = client::RetryPolicy{}.retries;
   double retry_wait = client::RetryPolicy{}.firstWaitMs / 1000.0;
   app.add_option("--retries", retries,
@@ -371,21 +226,14 @@ int runCli(int argc, char** argv) {
     const int code = app.exit(e);
     return code == 0 ? kExitOk : kExitUsage;
   }
-  if (personal_beside_club())
-    return usage("--host and --user name a personal disk, --club a club's: give one of them");
-  if (c.account.empty() && c.club == 0) {
-    const char* env_host = std::getenv("ZAVEL_HOST");
-    const char* env_user = std::getenv("ZAVEL_USER");
-    if (c.host.empty() && env_host != nullptr) c.host = env_host;
-    if (c.user.empty() && env_user != nullptr) c.user = env_user;
-  }
+  if (const std::string problem = disk_options.finish(); !problem.empty()) return usage(problem);
   for (const auto* two : {&mv_args, &cp_args})
     if (!two->empty() && two->size() < 2) return usage("a source and a destination are needed");
   const std::string command_name = app.get_subcommands().front()->get_name();
   int status = kExitOk;
   if (command_name == "disks") {
-    if (c.account.empty()) return usage("disks needs --account ID@DOMAIN");
-    std::unique_ptr<AccountSession> account = signInByAccount(c, &status);
+    if (disk_options.values().account.empty()) return usage("disks needs --account ID@DOMAIN");
+    std::unique_ptr<AccountSession> account = disk_options.signIn(&status);
     if (!account) return status;
     const std::vector<DiskRights> disks = account->disks();
     std::cout << (disks_json ? disksJson(disks) : disksTable(disks)) << std::flush;
@@ -399,7 +247,7 @@ int runCli(int argc, char** argv) {
   }
   if (!command) return usage("no command");
 
-  std::unique_ptr<Disk> disk = openDisk(c, &status);
+  std::unique_ptr<Disk> disk = disk_options.open(&status);
   if (!disk) return status;
   if (const std::string refusal = rightsRefusal(command_name, disk->mode()); !refusal.empty()) {
     std::cerr << "zavel-cli: " << command_name << ": " << refusal << "\n";

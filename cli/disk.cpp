@@ -72,12 +72,19 @@ bool Disk::done(int32_t result) {
 }
 
 bool Disk::list(const std::string& path, std::vector<RemoteEntry>* entries, LibraryError* error) {
+  if (list(session_, club_, path, entries, error)) return true;
+  error_ = *error;
+  return false;
+}
+
+bool Disk::list(ZavelSession* session, bool club, const std::string& path,
+                std::vector<RemoteEntry>* entries, LibraryError* error) {
   clearError();
   int32_t count = 0;
   std::unique_ptr<ZavelFileInfoList, ListingCloser> list(
-      zavel_OpenFileInfo(path.c_str(), ZAVEL_INFO_ALL, 1, &count, session_));
+      zavel_OpenFileInfo(path.c_str(), ZAVEL_INFO_ALL, 1, &count, session));
   if (!list) {
-    *error = error_ = currentError();
+    *error = currentError();
     return false;
   }
   entries->clear();
@@ -85,7 +92,7 @@ bool Disk::list(const std::string& path, std::vector<RemoteEntry>* entries, Libr
   for (int32_t i = 0; i < count; ++i) {
     const ZavelFileInfo* info = zavel_ReadFileInfo(list.get(), i);
     if (info == nullptr) {
-      *error = error_ = currentError();
+      *error = currentError();
       return false;
     }
     RemoteEntry e;
@@ -93,7 +100,7 @@ bool Disk::list(const std::string& path, std::vector<RemoteEntry>* entries, Libr
     e.size = info->size;
     e.folder = info->type == ZAVEL_TYPE_FOLDER;
     e.date = text(info->date);
-    if (club_ && info->detail != nullptr) {
+    if (club && info->detail != nullptr) {
       const auto* c = static_cast<const ZavelClubEntry*>(info->detail);
       e.club =
           ClubDetail{c->jidx,         c->itype,    text(c->sname), text(c->stime), text(c->sdes),

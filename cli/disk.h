@@ -77,14 +77,19 @@ class Disk : public RemoteLister {
                        LibraryError* error);
   static std::optional<uint64_t> fileSize(ZavelSession* session, const std::string& path,
                                           LibraryError* error);
+  // A one-level listing of path on a session of a personal disk or (club) of a club disk.
+  static bool list(ZavelSession* session, bool club, const std::string& path,
+                   std::vector<RemoteEntry>* entries, LibraryError* error);
 
   // The error of the last failed call.
   const LibraryError& error() const { return error_; }
 
- private:
+  // The calling thread's library error: cleared before a call, read after it failed.
   static void clearError();
-  bool done(int32_t result);
   static LibraryError currentError();
+
+ private:
+  bool done(int32_t result);
 
   ZavelSession* session_;
   bool club_;

@@ -12,6 +12,7 @@ SessionPool::SessionPool(ZavelSession* first, int size) {
     if (copy == nullptr) break;  // the server takes no more: the batch runs on fewer
     sessions_.push_back(copy);
   }
+  free_ = sessions_;
 }
 
 SessionPool::~SessionPool() {
@@ -34,6 +35,21 @@ void SessionPool::run(size_t count, const std::function<void(size_t, int, ZavelS
   for (int worker = 1; worker < workers; ++worker) helpers.emplace_back(work, worker);
   work(0);
   for (std::thread& t : helpers) t.join();
+}
+
+SessionPool::Lease::Lease(SessionPool& pool) : pool_(pool) {
+  std::unique_lock lock(pool_.mutex_);
+  pool_.returned_.wait(lock, [&] { return !pool_.free_.empty(); });
+  session_ = pool_.free_.back();
+  pool_.free_.pop_back();
+}
+
+SessionPool::Lease::~Lease() {
+  {
+    std::lock_guard lock(pool_.mutex_);
+    pool_.free_.push_back(session_);
+  }
+  pool_.returned_.notify_one();
 }
 
 }  // namespace zavel::client

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 #include "zavelsdk.h"
@@ -32,8 +34,27 @@ class SessionPool {
   void run(size_t count, const std::function<void(size_t, int, ZavelSession*)>& job,
            const int32_t* stop = nullptr);
 
+  // One session for the length of a call, for callers on threads of their own (a mount's
+  // workers): waits until a session is free, and gives it back when it goes.
+  class Lease {
+   public:
+    explicit Lease(SessionPool& pool);
+    ~Lease();
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+    ZavelSession* session() const { return session_; }
+
+   private:
+    SessionPool& pool_;
+    ZavelSession* session_;
+  };
+
  private:
   std::vector<ZavelSession*> sessions_;
+  // Leases: the sessions nobody holds.
+  std::mutex mutex_;
+  std::condition_variable returned_;
+  std::vector<ZavelSession*> free_;
 };
 
 }  // namespace zavel::client

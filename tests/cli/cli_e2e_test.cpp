@@ -32,6 +32,7 @@
 #include "cli/disk.h"
 #include "devserver/config.h"
 #include "devserver/dev_server.h"
+#include "tests/support/demo_server.h"
 #include "tests/support/devserver_fixture.h"
 #include "tests/support/fake_server.h"
 #include "tests/support/tcp_relay.h"
@@ -718,50 +719,6 @@ TEST_F(ClubCli, TheModeOptionRefusesWhatThoseRightsDoNotAllow) {
   EXPECT_TRUE(ls.find("made/") == std::string::npos && ls.find("kept/") != std::string::npos) << ls;
 }
 
-// zavel-devserver with the demo data on a loopback address of its own (127.0.0.N), its file
-// server on port 9553, where the portal's host info and club transfers send every client.
-class DemoServer {
- public:
-  DemoServer()
-      : data_(::mkdtemp((fs::temp_directory_path() / "zavel-cli-demo-XXXXXX").string().data())) {
-    devserver::DevServerOptions options;
-    options.data_dir = data_;
-    options.seed_demo = true;
-    options.useFreePorts();
-    // Seeded where it first starts, then moved with the hosts the portal and clubs name.
-    std::string error;
-    devserver::Config config;
-    const fs::path file = data_ / devserver::kConfigFileName;
-    if (!devserver::DevServer(options).start(&error) ||
-        !devserver::loadConfig(file, &config, &error))
-      throw std::runtime_error(error);
-    options.seed_demo = false;
-    std::mt19937 random(std::random_device{}());
-    for (int attempt = 0; attempt < 40; ++attempt) {  // 9553 may be taken on some addresses
-      host_ = "127.0.0." + std::to_string(2 + random() % 250);
-      for (auto& account : config.accounts)
-        for (auto& disk : account.disks) disk.host = host_;
-      for (auto& club : config.clubs) club.host = host_;
-      options.useFreePorts(host_);
-      options.file.port = devserver::kFileServerPort;
-      server_ = std::make_unique<devserver::DevServer>(options);
-      if (devserver::saveConfig(file, config, &error) && server_->start(&error)) return;
-    }
-    throw std::runtime_error(error);
-  }
-  ~DemoServer() {
-    server_.reset();
-    fs::remove_all(data_);
-  }
-  std::string auth() const { return host_ + ":" + std::to_string(server_->authPort()); }
-  std::string portal() const { return host_ + ":" + std::to_string(server_->portalPort()); }
-
- private:
-  fs::path data_;
-  std::string host_;
-  std::unique_ptr<devserver::DevServer> server_;
-};
-
 // The demo account signed in by its name, its disks opened by theirs.
 class AccountCli : public ::testing::Test {
  protected:
@@ -797,7 +754,9 @@ class AccountCli : public ::testing::Test {
     return (local_ / name).string();
   }
 
-  DemoServer server_;
+  // On an address of its own, its file server on port 9553, where the portal's host info and
+  // club transfers send every client.
+  testing::DemoServer server_{true};
   fs::path local_;
 };
 

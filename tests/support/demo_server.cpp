@@ -1,10 +1,10 @@
-#include "tests/app/support/demo_server.h"
+#include "tests/support/demo_server.h"
 
 #include <fstream>
 #include <random>
 #include <stdexcept>
 
-namespace zavel::app::testing {
+namespace zavel::testing {
 
 DemoServer::DemoServer(bool ownAddress, const Adjust& adjust) {
   std::random_device random;
@@ -28,8 +28,8 @@ DemoServer::DemoServer(bool ownAddress, const Adjust& adjust) {
   if (adjust) adjust(config);
   options.seed_demo = false;
   for (int attempt = 0; attempt < 20; ++attempt) {
-    const std::string host =
-        ownAddress ? "127.0.0." + std::to_string(2 + random() % 250) : "127.0.0.1";
+    host_ = ownAddress ? "127.0.0." + std::to_string(2 + random() % 250) : "127.0.0.1";
+    const std::string& host = host_;
     for (auto& account : config.accounts)
       for (auto& disk : account.disks) disk.host = host;
     for (auto& club : config.clubs) club.host = host;
@@ -49,6 +49,14 @@ DemoServer::~DemoServer() {
   std::filesystem::remove_all(data_, ignored);
 }
 
+std::string DemoServer::auth() const {
+  return host_ + ":" + std::to_string(server_->authPort());
+}
+
+std::string DemoServer::portal() const {
+  return host_ + ":" + std::to_string(server_->portalPort());
+}
+
 std::vector<std::string> DemoServer::connectLog() const {
   std::vector<std::string> lines;
   std::ifstream in(data_ / "connect-log.jsonl");
@@ -57,4 +65,4 @@ std::vector<std::string> DemoServer::connectLog() const {
   return lines;
 }
 
-}  // namespace zavel::app::testing
+}  // namespace zavel::testing
