@@ -23,10 +23,10 @@ endfunction()
 
 run(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
-# The three programs and nothing else: no test, benchmark or fuzz executables.
+# The four programs and nothing else: no test, benchmark or fuzz executables.
 file(GLOB programs RELATIVE ${prefix}/bin ${prefix}/bin/*)
 list(SORT programs)
-if(NOT programs STREQUAL "zavel;zavel-cli;zavel-devserver")
+if(NOT programs STREQUAL "zavel;zavel-cli;zavel-devserver;zavel-mount")
   message(FATAL_ERROR "bin holds: ${programs}")
 endif()
 foreach(file ${LIBDIR}/libzavelsdk.so ${LIBDIR}/libzavelsdk.so.0 include/zavelsdk.h

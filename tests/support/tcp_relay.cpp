@@ -145,8 +145,12 @@ void TcpRelay::pump(int client, int server, Plan plan) {
       open = got > 0;
       if (!open) break;
       const size_t n = static_cast<size_t>(got);
-      if (const int64_t delay = delay_us_.load(); delay > 0)
-        std::this_thread::sleep_for(std::chrono::microseconds(delay));
+      // Held in short steps, so that a long delay does not outlast the relay.
+      for (auto until = std::chrono::steady_clock::now() +
+                        std::chrono::microseconds(std::max<int64_t>(delay_us_.load(), 0));
+           !stop_ && std::chrono::steady_clock::now() < until;)
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            until - std::chrono::steady_clock::now(), std::chrono::milliseconds(20)));
       const int to = i == 0 ? server : client;
       const bool counted =
           plan.action != Action::kNone && (i == 0) == (plan.direction == Direction::kToServer);
