@@ -200,7 +200,7 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   app.add_option("--cache-time", g_cache_seconds,
                  "seconds a listing is believed before the disk is asked again")
-      ->check(CLI::Range(0.0, 3600.0))
+      ->check(CLI::Range(1.0, 3600.0))
       ->capture_default_str();
   app.add_option("--retries", options.retry.retries,
                  "times a transfer goes on after a lost connection (0: never)")
