@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <future>
 #include <thread>
 
 #include "cli/remote_listing.h"
@@ -84,6 +85,14 @@ struct MountFs::Folder {
   std::map<std::string, Item> items;
 };
 
+// A window fetched on a thread of its own.
+struct MountFs::Ahead {
+  uint64_t start = 0;
+  uint64_t end = 0;
+  std::vector<char> data;
+  std::future<int> done;  // last, so that it is waited for before data goes
+};
+
 struct MountFs::Node {
   std::mutex mutex;
   std::string path;     // in the mount; follows renames
@@ -91,10 +100,13 @@ struct MountFs::Node {
   uint64_t size = 0;    // the disk's size when last seen
   int64_t mtime = 0;
   int opens = 0;
-  // Reading from the disk: the last window fetched.
+  // Reading from the disk: where the file is (found again when empty), the last window
+  // fetched and the one being fetched behind it while the reads follow each other.
+  std::string address;
   std::vector<char> window;
   uint64_t window_start = 0;
   uint64_t ahead = kFirstWindow;
+  std::unique_ptr<Ahead> next;
   // Writing: the staged copy, open while fd is not -1.
   std::filesystem::path staged;
   int fd = -1;
@@ -222,7 +234,8 @@ struct stat MountFs::attributes(const Item& item) const {
   // A club lists a folder with the bytes inside it; du adds those up itself.
   const uint64_t size = item.folder ? 0 : item.size;
   st.st_size = static_cast<off_t>(size);
-  st.st_blksize = 65536;
+  // Programs size their buffers by this: a megabyte a call, as FUSE takes at most.
+  st.st_blksize = 1 << 20;
   st.st_blocks = static_cast<blkcnt_t>((size + 511) / 512);
   st.st_atim.tv_sec = st.st_mtim.tv_sec = st.st_ctim.tv_sec = static_cast<time_t>(item.mtime);
   return st;
@@ -403,6 +416,7 @@ int MountFs::rename(const std::string& from, const std::string& to) {
   for (auto& [path, node] : moved) {
     std::lock_guard lock(node->mutex);
     node->path = path;
+    node->address.clear();
   }
   return 0;
 }
@@ -474,6 +488,7 @@ int MountFs::openNode(const std::string& path, int flags, bool created, uint64_t
         node->exists = true;
         node->size = item->size;
         node->mtime = item->mtime;
+        node->address = item->address;
       }
       slot = node;
     }
@@ -573,7 +588,9 @@ int MountFs::upload(Node& node) {
   node.dirty = false;
   node.exists = true;
   node.size = static_cast<uint64_t>(st.st_size);
+  node.next.reset();
   node.window.clear();
+  node.address.clear();
   forget(node.path);
   return 0;
 }
@@ -601,6 +618,13 @@ int64_t MountFs::read(uint64_t handle, char* data, size_t size, uint64_t offset)
 int64_t MountFs::readRemote(Node& node, char* data, size_t size, uint64_t offset) {
   if (offset >= node.size) return 0;
   size = static_cast<size_t>(std::min<uint64_t>(size, node.size - offset));
+  if (node.address.empty()) {
+    int error = 0;
+    const std::optional<Item> item = lookup(node.path, &error);
+    if (!item) return error;
+    if (item->folder) return -EISDIR;
+    node.address = item->address;
+  }
   size_t done = 0;
   while (done < size) {
     const uint64_t at = offset + done;
@@ -611,21 +635,42 @@ int64_t MountFs::readRemote(Node& node, char* data, size_t size, uint64_t offset
       done += n;
       continue;
     }
+    if (node.next && at >= node.next->start && at < node.next->end) {
+      // The window fetched ahead: the reads have followed each other.
+      std::unique_ptr<Ahead> ready = std::move(node.next);
+      const int failed = ready->done.get();
+      if (failed != 0) return failed;
+      if (ready->data.size() != ready->end - ready->start) return -EIO;
+      node.window = std::move(ready->data);
+      node.window_start = ready->start;
+      node.ahead = std::min(node.ahead * 2, kLargestWindow);
+      continue;
+    }
+    // Elsewhere: what this read needs, and more when it follows the last window.
+    node.next.reset();
     node.ahead = at == window_end && !node.window.empty() ? std::min(node.ahead * 2, kLargestWindow)
                                                           : kFirstWindow;
     const uint64_t end = std::min(node.size, at + std::max<uint64_t>(node.ahead, size - done));
-    int error = 0;
-    const std::optional<Item> item = lookup(node.path, &error);
-    if (!item) return error;
-    if (item->folder) return -EISDIR;
     node.window.clear();
     node.window_start = at;
-    if (int failed = fetch(item->address, at, end, &node.window)) {
+    if (int failed = fetch(node.address, at, end, &node.window)) {
       node.window.clear();
       return failed;
     }
     // The file is shorter on the disk than it was listed: it changed there.
     if (node.window.size() != end - at) return -EIO;
+  }
+  // Reads that reach into a window's second half go on: its successor is fetched meanwhile.
+  const uint64_t window_end = node.window_start + node.window.size();
+  if (!node.next && window_end < node.size && node.window.size() >= kFirstWindow &&
+      offset + size > node.window_start + node.window.size() / 2) {
+    auto ahead = std::make_unique<Ahead>();
+    ahead->start = window_end;
+    ahead->end = std::min(node.size, window_end + std::min(node.ahead * 2, kLargestWindow));
+    ahead->done = std::async(std::launch::async, [this, address = node.address, a = ahead.get()] {
+      return fetch(address, a->start, a->end, &a->data);
+    });
+    node.next = std::move(ahead);
   }
   return static_cast<int64_t>(done);
 }

@@ -91,6 +91,7 @@ class MountFs {
 
  private:
   struct Folder;
+  struct Ahead;
   struct Node;
   struct Handle;
 
