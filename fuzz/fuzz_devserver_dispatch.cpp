@@ -29,11 +29,11 @@ struct Input {
 class InputPeer : public Peer {
  public:
   explicit InputPeer(Input& in) : in_(in) {}
-  bool sendReply(const ParamRecord& reply) override {
+  bool sendReply(const ParamRecord& reply, bool) override {
     std::vector<uint8_t> out(encodedSize(reply));
     return encodeMessage(reply, out.data(), out.size()) > 0;
   }
-  bool sendBytes(const void*, size_t) override { return true; }
+  bool sendBytes(const void*, size_t, bool) override { return true; }
   int64_t receiveBytes(void* data, size_t size, int) override {
     const size_t n = size < in_.size ? size : in_.size;
     memcpy(data, in_.data, n);
