@@ -7,6 +7,7 @@
 
 #include "app/explorer/updater.h"
 #include "app/signin/auth_client.h"
+#include "app/ui/language.h"
 #include "app/ui/program.h"
 
 namespace {
@@ -56,6 +57,10 @@ int main(int argc, char** argv) {
       QStringLiteral("LAUNCH"),
       QStringLiteral("Launch keys from a web portal: zavel-auth:u_id=ID;u_sessionkey=KEY"));
   parser.process(app);
+  // From here on the program speaks English where the desktop does, else its own Korean;
+  // the command line's help above stays all English.
+  const zavel::app::Translations translations(
+      zavel::app::programLocale(zavel::app::LocaleEnvironment::fromProcess()));
 
   QString auth_host = QStringLiteral("127.0.0.1");
   uint16_t auth_port = zavel::app::kAuthServerPort;

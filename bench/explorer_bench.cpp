@@ -1,13 +1,15 @@
-// The explorer's list with a 10,000-entry folder: making the rows from a listing and
-// putting them in the model (one reset), then sorting by each column. A sort of the bare
-// names with std::sort is the baseline.
-#include <QCoreApplication>
+// The explorer's list with a 10,000-entry folder: making the rows from a listing with their
+// icons and type names from the desktop, and putting them in the model (one reset), then
+// sorting by each column. A sort of the bare names with std::sort is the baseline.
+#include <QAbstractFileIconProvider>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <algorithm>
 #include <cstdio>
 #include <random>
 #include <vector>
 
+#include "app/explorer/file_kinds.h"
 #include "app/explorer/file_list_model.h"
 #include "app/explorer/list_rows.h"
 
@@ -53,14 +55,18 @@ double millis(F&& f) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
   const std::vector<RemoteEntry> entries = listing();
   FileListModel model;
   std::vector<ListRow> rows;
+  const QAbstractFileIconProvider icons;
+  zavel::app::FileKinds kinds(&icons);
   const double fill = millis([&] {
     rows.reserve(entries.size());
     for (const RemoteEntry& e : entries)
       rows.push_back(zavel::app::remoteRow(e, QStringLiteral("/demo/사진")));
+    zavel::app::showKinds(rows, kinds);
     model.setRows(rows);
   });
   auto sortBy = [&](int column) {
@@ -77,7 +83,8 @@ int main(int argc, char** argv) {
   const double baseline = millis([&] { std::sort(names.begin(), names.end()); });
 
   std::printf(
-      "explorer %d rows: fill %.0f ms, sort by name %.0f ms, by size %.0f ms, by date %.0f ms\n",
+      "explorer %d rows: fill with icons and type names %.0f ms (under 100), sort by name %.0f ms, "
+      "by size %.0f ms, by date %.0f ms\n",
       kRows, fill, by_name, by_size, by_date);
   std::printf("baseline: std::sort of the bare names %.1f ms; sort by name is %.1fx the baseline\n",
               baseline, baseline > 0 ? by_name / baseline : 0.0);

@@ -33,22 +33,9 @@ ExplorerLogic::ExplorerLogic(Document& document, Prompter& prompter, const QStri
       remote_levels_(u'/', text::tr(text::kAllDisks)),
       local_levels_(u'\\', text::tr(text::kMyDevice)) {}
 
-QIcon ExplorerLogic::iconFor(const QString& hostPath, bool folder) const {
-  if (icons_ == nullptr) return {};
-  if (folder) return icons_->icon(QAbstractFileIconProvider::Folder);
-  // A remote name has no file behind it here: the generic file icon stands in.
-  const QIcon icon = icons_->icon(QFileInfo(hostPath));
-  return icon.isNull() ? icons_->icon(QAbstractFileIconProvider::File) : icon;
-}
-
-QString ExplorerLogic::shellType(const QString& name) const {
-  const QMimeType type = mime_.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
-  return type.isDefault() ? QString() : type.comment();
-}
-
 void ExplorerLogic::showDisks() {
   std::vector<ListRow> rows = diskRows(document_.disks());
-  const QIcon disk = icons_ ? icons_->icon(QAbstractFileIconProvider::Network) : QIcon();
+  const QIcon disk = kinds_.disk();
   for (ListRow& row : rows) row.icon = disk;
   sortRows(rows, remote_sort_);
   remote_.setRows(std::move(rows));
@@ -91,11 +78,7 @@ void ExplorerLogic::fillRemote(const QString& pathOrKey) {
   const WaitCursor wait;
   std::vector<ListRow> rows;
   if (auto listed = document_.listRemote(pathOrKey)) rows = std::move(*listed);
-  for (ListRow& row : rows) {
-    row.icon = iconFor(row.cells[kColName], isFolderRow(row));
-    if (!isFolderRow(row))
-      row.cells[kColType] = fileTypeText(row.cells[kColName], shellType(row.cells[kColName]));
-  }
+  showKinds(rows, kinds_);
   sortRows(rows, remote_sort_);
   remote_.setRows(std::move(rows));
   mode_ = Mode::kFileList;
@@ -109,12 +92,13 @@ void ExplorerLogic::fillLocal(const QString& devicePath) {
     const QFileInfoList entries = QDir(*host).entryInfoList(
         QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::NoSort);
     rows.reserve(static_cast<size_t>(entries.size()));
+    const QIcon folder = kinds_.folder();
     for (const QFileInfo& info : entries) {
+      const FileKinds::Kind* kind = info.isDir() ? nullptr : &kinds_.file(info.fileName());
       LocalEntry entry{info.fileName(), info.isDir(), info.size(),
-                       info.lastModified().toLocalTime(),
-                       info.isDir() ? QString() : shellType(info.fileName())};
+                       info.lastModified().toLocalTime(), kind ? kind->typeName : QString()};
       ListRow row = localRow(entry);
-      row.icon = iconFor(info.filePath(), info.isDir());
+      row.icon = kind ? kind->icon : folder;
       rows.push_back(std::move(row));
     }
   }

@@ -5,12 +5,12 @@
 #pragma once
 
 #include <QAbstractFileIconProvider>
-#include <QMimeDatabase>
 #include <QString>
 #include <optional>
 
 #include "app/explorer/device_paths.h"
 #include "app/explorer/document.h"
+#include "app/explorer/file_kinds.h"
 #include "app/explorer/file_list_model.h"
 #include "app/explorer/path_levels.h"
 
@@ -24,7 +24,7 @@ class ExplorerLogic {
   ExplorerLogic(Document& document, Prompter& prompter, const QString& deviceRoot);
 
   // Icons for the rows (the desktop's); none leaves rows without icons.
-  void setIconProvider(const QAbstractFileIconProvider* icons) { icons_ = icons; }
+  void setIconProvider(const QAbstractFileIconProvider* icons) { kinds_.setIconProvider(icons); }
 
   FileListModel& remote() { return remote_; }
   const FileListModel& remote() const { return remote_; }
@@ -61,14 +61,10 @@ class ExplorerLogic {
   QString localFolder() const { return local_levels_.below(1); }
 
  private:
-  QIcon iconFor(const QString& hostPath, bool folder) const;
-  QString shellType(const QString& name) const;
-
   Document& document_;
   Prompter& prompter_;
   DevicePaths device_;
-  const QAbstractFileIconProvider* icons_ = nullptr;
-  QMimeDatabase mime_;
+  FileKinds kinds_;
   FileListModel remote_;
   FileListModel local_;
   PathLevels remote_levels_;

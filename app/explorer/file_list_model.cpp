@@ -17,6 +17,11 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
   const ListRow& row = rows_[static_cast<size_t>(index.row())];
   switch (role) {
     case Qt::DisplayRole:
+      // A folder's type cell holds its name, which sorts folders by name; it reads "폴더".
+      if (index.column() == kColType &&
+          row.cells[kColSize].compare(text::tr(text::kFolder), Qt::CaseInsensitive) == 0)
+        return text::tr(text::kFolder);
+      return row.cells[static_cast<size_t>(index.column())];
     case Qt::EditRole:
     case Qt::AccessibleTextRole:
     case Qt::ToolTipRole:

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 #include <QThread>
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -362,12 +363,11 @@ void TransferManager::run(Direction direction) {
                   static_cast<int>(items_.size()), total_, displayPath());
   ui_.openProgress(progress_, [this] { requestCancel(); });
   OwnedSession session(zavel_DuplicateSession(document_.listing()));
-  bool failed = false;
+  const QString session_error = session ? QString() : libraryError();
+  bool failed = !session;
+  bool file_failed = false;  // told by reportFailure once the batch has ended
+  int done = 0;
   bool refresh = true;
-  if (!session) {
-    prompter_.inform(libraryError(), PromptIcon::kStop);
-    failed = true;
-  }
   for (TransferItem& item : items_) {
     if (failed || progress_.cancelled() || !ui_.progressOpen()) break;
     if (club_upload) {
@@ -377,8 +377,7 @@ void TransferManager::run(Direction direction) {
       // The folder above was not made: its contents cannot go anywhere.
       if (base.isEmpty() && !item.folder) {
         failure_ = text::tr(text::kRemoteFolderFailed);
-        failed = true;
-        refresh = reportFailure(direction);
+        failed = file_failed = true;
         break;
       }
       item.remote = base.isEmpty() ? QString() : joinRemote(base, item.name.section(u'/', -1));
@@ -403,13 +402,24 @@ void TransferManager::run(Direction direction) {
         ui_.showProgress(true);
         break;
       case kFailed:
-        failed = true;
-        refresh = reportFailure(direction);
+        failed = file_failed = true;
         break;
       case kDone:
+        if (!progress_.cancelled()) ++done;
         break;
     }
   }
+  BatchOutcome outcome;
+  outcome.download = down;
+  outcome.files = static_cast<int>(
+      std::count_if(items_.begin(), items_.end(), [](const TransferItem& i) { return !i.folder; }));
+  outcome.filesDone = done;
+  outcome.failed = failed;
+  outcome.cancelled = !failed && (progress_.cancelled() || !ui_.progressOpen());
+  outcome.folder = down ? target_host_ : displayPath();
+  emit batchEnded(outcome);
+  if (!session) prompter_.inform(session_error, PromptIcon::kStop);
+  if (file_failed) refresh = reportFailure(direction);
   session.reset();
   if (ui_.progressOpen() && (failed || progress_.cancelled())) ui_.closeProgress();
   if (!restarted_.isEmpty())

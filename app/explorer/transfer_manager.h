@@ -30,6 +30,16 @@ struct TransferItem {
   QString host;    // the local path on the host
 };
 
+// How a batch that ran ended: what a notice of it says.
+struct BatchOutcome {
+  bool download = true;
+  int files = 0;      // the batch's files (folders are not counted)
+  int filesDone = 0;  // the files that arrived whole
+  bool failed = false;
+  bool cancelled = false;  // the user cancelled or closed the progress dialog
+  QString folder;          // where the files went: a download's host folder, an upload's disk path
+};
+
 // The free bytes of the volume holding a host folder; none when it cannot be told.
 class FreeSpace {
  public:
@@ -106,6 +116,9 @@ class TransferManager : public QObject {
  signals:
   void batchStarted();
   void batchFinished();
+  // A batch that got as far as moving files has ended; before any message about a failure,
+  // so that a notice of it goes out while the message waits for the user.
+  void batchEnded(const BatchOutcome& outcome);
   // The no-space form's "용량보기".
   void capacityRequested();
   // A disk of 0 MB whose user did not apply for capacity.

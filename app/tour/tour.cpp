@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -21,6 +22,7 @@
 #include <functional>
 
 #include "app/explorer/commands.h"
+#include "app/ui/language.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/program.h"
 
@@ -125,6 +127,10 @@ int main(int argc, char** argv) {
   parser.addOption(out_dir);
   parser.addOption(device);
   parser.process(app);
+  // From here on the program speaks English where the desktop does, else its own Korean;
+  // the command line's help above stays all English.
+  const zavel::app::Translations translations(
+      zavel::app::programLocale(zavel::app::LocaleEnvironment::fromProcess()));
   if (!parser.isSet(out_dir)) {
     out << "zavel-tour: --out DIR is needed\n";
     return 2;
@@ -182,6 +188,20 @@ int main(int argc, char** argv) {
     frame->runCommand(zavel::app::kCmdUpload, List::kLocal);
   shot("upload");
   closeProgress(frame);
+
+  // A question in the program's language, with Qt's buttons in it too; the answer is no.
+  onModal([](QWidget* box) {
+    shot("delete-question");
+    auto* question = qobject_cast<QMessageBox*>(box);
+    QAbstractButton* cancel = question ? question->button(QMessageBox::Cancel) : nullptr;
+    if (cancel == nullptr) {
+      fail("the delete question has no cancel button");
+      box->close();
+      return;
+    }
+    cancel->click();
+  });
+  frame->runCommand(zavel::app::kCmdDelete, List::kLocal);
 
   // The club disk.
   frame->explorer().chooseLevel(List::kRemote, 0);

@@ -1,35 +1,65 @@
 #include "app/ui/app_icon.h"
 
+#include <algorithm>
+
+#include <QIconEngine>
+#include <QList>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 
 namespace zavel::app {
 
-// A blue rounded square with a white "Z", at the sizes trays and title bars ask for.
-QIcon appIcon() {
-  QIcon icon;
-  for (int size : {16, 22, 32, 48, 64, 128}) {
-    QPixmap pixmap(size, size);
+namespace {
+
+// A blue rounded square with a white "Z", drawn afresh at whatever size is asked (a tray's
+// 16 pixels or a dock's 256 at twice the density), so it is never scaled up blurred.
+class DrawnIcon : public QIconEngine {
+ public:
+  void paint(QPainter* p, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
+    const double size = std::min(rect.width(), rect.height());
+    const QRectF square(rect.x() + (rect.width() - size) / 2, rect.y() + (rect.height() - size) / 2,
+                        size, size);
+    p->save();
+    p->setRenderHint(QPainter::Antialiasing);
+    p->setPen(Qt::NoPen);
+    p->setBrush(mode == QIcon::Disabled ? QColor(0x9a, 0xa4, 0xb1) : QColor(0x1e, 0x6f, 0xd9));
+    p->drawRoundedRect(square, size * 0.2, size * 0.2);
+    const double m = size * 0.24;
+    QPainterPath z;
+    z.moveTo(square.left() + m, square.top() + m);
+    z.lineTo(square.right() - m, square.top() + m);
+    z.lineTo(square.left() + m, square.bottom() - m);
+    z.lineTo(square.right() - m, square.bottom() - m);
+    p->setPen(QPen(Qt::white, size * 0.12, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    p->setBrush(Qt::NoBrush);
+    p->drawPath(z);
+    p->restore();
+  }
+
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    QPixmap pixmap(size);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0x1e, 0x6f, 0xd9));
-    p.drawRoundedRect(QRectF(0, 0, size, size), size * 0.2, size * 0.2);
-    const double m = size * 0.24;
-    const double w = size * 0.12;
-    QPainterPath z;
-    z.moveTo(m, m);
-    z.lineTo(size - m, m);
-    z.lineTo(m, size - m);
-    z.lineTo(size - m, size - m);
-    p.setPen(QPen(Qt::white, w, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(z);
-    icon.addPixmap(pixmap);
+    paint(&p, QRect(QPoint(0, 0), size), mode, state);
+    return pixmap;
   }
-  return icon;
+
+  // What a window system asks to be sent ahead; any other size is drawn when asked.
+  QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
+    QList<QSize> sizes;
+    for (int side : {16, 22, 24, 32, 48, 64, 128, 256}) sizes.append(QSize(side, side));
+    return sizes;
+  }
+
+  QIconEngine* clone() const override { return new DrawnIcon(*this); }
+  QString key() const override { return QStringLiteral("zavel-drawn"); }
+};
+
+}  // namespace
+
+QIcon appIcon() {
+  return QIcon(new DrawnIcon);
 }
 
 }  // namespace zavel::app

@@ -1,4 +1,5 @@
-// The program's icon, drawn here so that no image format plugin is needed.
+// The program's icon, drawn here at every size asked, so that no image format plugin is
+// needed and no size is scaled from another.
 #pragma once
 
 #include <QIcon>

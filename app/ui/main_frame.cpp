@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStyle>
 #include <QSystemTrayIcon>
@@ -28,7 +29,9 @@
 #include "app/ui/app_icon.h"
 #include "app/ui/mail_dialog.h"
 #include "app/ui/named.h"
+#include "app/ui/notifier.h"
 #include "app/ui/texts.h"
+#include "app/ui/window_geometry.h"
 
 namespace zavel::app {
 namespace {
@@ -43,6 +46,23 @@ class ListView : public QTreeView {
 
 // The view starts its lists this long after the frame is created.
 constexpr int kStartDelayMs = 500;
+// The window's size before anything is remembered.
+constexpr QSize kDefaultSize(640, 600);
+
+// The sort button's choices: each label and its column.
+constexpr std::pair<const char*, int> kSortChoices[] = {{text::kSortName, kColName},
+                                                        {text::kSortDate, kColDate},
+                                                        {text::kSortSize, kColSize},
+                                                        {text::kSortType, kColType}};
+
+// The columns a list may show besides name and size, with their headers.
+constexpr std::pair<const char*, int> kOptionalColumns[] = {{text::kColumnType, kColType},
+                                                            {text::kColumnDate, kColDate}};
+
+// A list's name in object names and in the settings.
+const char* listName(ExplorerLogic::List list) {
+  return list == ExplorerLogic::List::kRemote ? "remote" : "local";
+}
 
 QPushButton* button(const char* name, const char* source) {
   return named(new QPushButton(text::tr(source)), name, text::tr(source));
@@ -90,8 +110,8 @@ MainFrame::MainFrame(Document& document, Prompter& prompter, const QString& devi
   setWindowIcon(appIcon());
   logic_.setIconProvider(&icons_);
 
-  remote_list_ = makeList("remoteList", text::tr(text::kAllDisks), &logic_.remote());
-  local_list_ = makeList("localList", text::tr(text::kMyDevice), &logic_.local());
+  remote_list_ = makeList(List::kRemote, "remoteList", text::tr(text::kAllDisks), &logic_.remote());
+  local_list_ = makeList(List::kLocal, "localList", text::tr(text::kMyDevice), &logic_.local());
   remote_path_ = makePathButton("remotePathButton", List::kRemote);
   local_path_ = makePathButton("localPathButton", List::kLocal);
 
@@ -117,15 +137,18 @@ MainFrame::MainFrame(Document& document, Prompter& prompter, const QString& devi
                    [this] { run(kCmdDisconnect, List::kRemote); });
   QObject::connect(&transfers_, &TransferManager::capacityRequested, this,
                    [this] { run(kCmdCapacity, List::kRemote); });
+  QObject::connect(&transfers_, &TransferManager::batchEnded, this, &MainFrame::batchEnded);
 
   auto* upper_bar = new QHBoxLayout;
   upper_bar->addWidget(remote_path_, 1);
-  upper_bar->addWidget(makeSortButton("remoteSortButton", List::kRemote));
+  remote_sort_ = makeSortButton("remoteSortButton", List::kRemote);
+  upper_bar->addWidget(remote_sort_);
   auto* buttons = new QHBoxLayout;
   for (QPushButton* b : {connect_, disconnect_, upload_, download_}) buttons->addWidget(b);
   auto* lower_bar = new QHBoxLayout;
   lower_bar->addWidget(local_path_, 1);
-  lower_bar->addWidget(makeSortButton("localSortButton", List::kLocal));
+  local_sort_ = makeSortButton("localSortButton", List::kLocal);
+  lower_bar->addWidget(local_sort_);
 
   auto* upper = new QWidget;
   auto* upper_layout = new QVBoxLayout(upper);
@@ -139,11 +162,11 @@ MainFrame::MainFrame(Document& document, Prompter& prompter, const QString& devi
   lower_layout->addLayout(lower_bar);
   lower_layout->addWidget(local_list_);
 
-  auto* split = named(new QSplitter(Qt::Vertical), "explorerView", windowTitle());
-  split->addWidget(upper);
-  split->addWidget(lower);
-  setCentralWidget(split);
-  resize(640, 600);
+  split_ = named(new QSplitter(Qt::Vertical), "explorerView", windowTitle());
+  split_->addWidget(upper);
+  split_->addWidget(lower);
+  setCentralWidget(split_);
+  resize(kDefaultSize);
 
   for (QTreeView* list : {remote_list_, local_list_})
     QObject::connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -153,6 +176,8 @@ MainFrame::MainFrame(Document& document, Prompter& prompter, const QString& devi
   QTimer::singleShot(kStartDelayMs, this, &MainFrame::start);
   updateChrome();
 }
+
+MainFrame::~MainFrame() = default;
 
 void MainFrame::start() {
   shell_.signedInNow();
@@ -268,7 +293,8 @@ void MainFrame::showVersion() {
   box.exec();
 }
 
-QTreeView* MainFrame::makeList(const char* name, const QString& accessible, FileListModel* model) {
+QTreeView* MainFrame::makeList(List which, const char* name, const QString& accessible,
+                               FileListModel* model) {
   QTreeView* list = named(new ListView, name, accessible);
   list->setModel(model);
   list->setRootIsDecorated(false);
@@ -278,15 +304,28 @@ QTreeView* MainFrame::makeList(const char* name, const QString& accessible, File
   list->setEditTriggers(QAbstractItemView::NoEditTriggers);
   // Type, date and club key stay hidden: they are there for sorting and for the logic.
   for (int column = kColType; column <= kColIndex; ++column) list->setColumnHidden(column, true);
-  list->header()->setStretchLastSection(false);
-  list->header()->setSectionResizeMode(kColName, QHeaderView::Stretch);
-  list->header()->resizeSection(kColSize, 90);
+  QHeaderView* header = list->header();
+  header->setStretchLastSection(false);
+  header->setSectionResizeMode(kColName, QHeaderView::Stretch);
+  header->resizeSection(kColSize, 90);
+  // The widths the optional columns take when shown: a type name, a whole date.
+  header->resizeSection(kColType, 140);
+  header->resizeSection(
+      kColDate,
+      header->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 PM 00:00")) + 20);
+  // A header click sorts as the sort button does (always ascending, folders first).
+  header->setSectionsClickable(true);
+  header->setSortIndicatorShown(true);
+  header->setSortIndicator(kColName, Qt::AscendingOrder);
+  QObject::connect(header, &QHeaderView::sectionClicked, this, [this, which](int column) {
+    if (column != kColIndex) sortBy(which, column);
+  });
+  makeColumnMenu(which, list);
   list->installEventFilter(this);
   list->viewport()->installEventFilter(this);
   list->setDragEnabled(true);
   list->setDragDropMode(QAbstractItemView::DragDrop);
   list->viewport()->setAcceptDrops(true);
-  const List which = std::string_view(name) == "remoteList" ? List::kRemote : List::kLocal;
   QObject::connect(list, &QTreeView::activated, this,
                    [this, which](const QModelIndex& index) { open(which, index.row()); });
   list->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -329,21 +368,50 @@ QToolButton* MainFrame::makeSortButton(const char* name, List list) {
   sort->setText(text::tr(text::kSortCaption) + QStringLiteral(" ▼"));
   sort->setPopupMode(QToolButton::InstantPopup);
   auto* menu = new QMenu(sort);
-  const std::pair<const char*, int> choices[] = {{text::kSortName, kColName},
-                                                 {text::kSortDate, kColDate},
-                                                 {text::kSortSize, kColSize},
-                                                 {text::kSortType, kColType}};
-  for (const auto& [label, column] : choices) {
+  for (const auto& [label, column] : kSortChoices) {
     QAction* choice = menu->addAction(text::tr(label));
     choice->setData(column);
     QObject::connect(choice, &QAction::triggered, this,
-                     [this, sort, list, label = label, column = column] {
-                       sort->setText(text::tr(label) + QStringLiteral(" ▼"));
-                       logic_.sortBy(list, column);
-                     });
+                     [this, list, column = column] { sortBy(list, column); });
   }
   sort->setMenu(menu);
   return sort;
+}
+
+void MainFrame::sortBy(List list, int column) {
+  for (const auto& [label, choice] : kSortChoices) {
+    if (choice != column) continue;
+    QToolButton* sort = list == List::kRemote ? remote_sort_ : local_sort_;
+    sort->setText(text::tr(label) + QStringLiteral(" ▼"));
+    logic_.sortBy(list, column);
+    listOf(list)->header()->setSortIndicator(column, Qt::AscendingOrder);
+  }
+}
+
+void MainFrame::makeColumnMenu(List list, QTreeView* view) {
+  QHeaderView* header = view->header();
+  auto* menu = new QMenu(header);
+  menu->setObjectName(QLatin1String(listName(list)) + QStringLiteral("ColumnMenu"));
+  for (const auto& [label, column] : kOptionalColumns) {
+    QAction* item = menu->addAction(text::tr(label));
+    item->setData(column);
+    item->setCheckable(true);
+    QObject::connect(item, &QAction::triggered, this,
+                     [this, list, column = column](bool on) { showColumn(list, column, on); });
+  }
+  QObject::connect(menu, &QMenu::aboutToShow, menu, [menu, view] {
+    for (QAction* item : menu->actions())
+      item->setChecked(!view->isColumnHidden(item->data().toInt()));
+  });
+  header->setContextMenuPolicy(Qt::CustomContextMenu);
+  QObject::connect(
+      header, &QHeaderView::customContextMenuRequested, menu,
+      [menu, header](const QPoint& at) { menu->popup(header->viewport()->mapToGlobal(at)); });
+}
+
+void MainFrame::showColumn(List list, int column, bool shown) {
+  listOf(list)->setColumnHidden(column, !shown);
+  if (settings_ != nullptr) storeColumnShown(*settings_, listName(list), column, shown);
 }
 
 QTreeView* MainFrame::listOf(List list) const {
@@ -619,7 +687,73 @@ void MainFrame::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  saveWindow();
   QMainWindow::closeEvent(event);
+}
+
+void MainFrame::remember(SettingsStore& settings) {
+  settings_ = &settings;
+  const WindowMemory memory = readWindowMemory(settings);
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  QList<QRect> screens;
+  if (primary != nullptr) screens << primary->availableGeometry();
+  for (const QScreen* screen : QGuiApplication::screens())
+    if (screen != primary) screens << screen->availableGeometry();
+  const QRect restored = restoredGeometry(memory.geometry, screens, kDefaultSize);
+  // Without a remembered place the desktop places the window, as it always has.
+  if (memory.geometry)
+    setGeometry(restored);
+  else
+    resize(restored.size());
+  if (memory.maximized) setWindowState(windowState() | Qt::WindowMaximized);
+  pending_split_ = memory.split;
+  for (const List list : {List::kRemote, List::kLocal})
+    for (const auto& [label, column] : kOptionalColumns)
+      listOf(list)->setColumnHidden(column, !columnShown(settings, listName(list), column));
+}
+
+// The split is set once the splitter has its size, so that the heights come out as kept.
+void MainFrame::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  shown_ = true;
+  if (!pending_split_.isEmpty()) split_->setSizes(pending_split_);
+  pending_split_.clear();
+}
+
+// A window never shown has no place of its own to keep.
+void MainFrame::saveWindow() {
+  if (settings_ == nullptr || !shown_) return;
+  WindowMemory memory;
+  memory.geometry = normalGeometry();
+  memory.maximized = isMaximized();
+  memory.split = pending_split_.isEmpty() ? split_->sizes() : pending_split_;
+  writeWindowMemory(*settings_, memory);
+}
+
+void MainFrame::setNotifier(Notifier* notifier) {
+  notifier_ = notifier;
+  notifier_chosen_ = true;
+}
+
+bool MainFrame::inFront() const {
+  if (!isVisible() || isMinimized()) return false;
+  for (const QWidget* w = QApplication::activeWindow(); w != nullptr;
+       w = w->parentWidget() != nullptr ? w->parentWidget()->window() : nullptr)
+    if (w == this) return true;
+  return false;
+}
+
+// A batch that ended while the user was elsewhere is told on the desktop.
+void MainFrame::batchEnded(const BatchOutcome& outcome) {
+  if (inFront()) return;
+  const std::optional<Notice> notice = batchNotice(outcome);
+  if (!notice) return;
+  if (!notifier_chosen_) {
+    desktop_notifier_ = desktopNotifier(tray_);
+    notifier_ = desktop_notifier_.get();
+    notifier_chosen_ = true;
+  }
+  if (notifier_ != nullptr) notifier_->notify(notice->title, notice->body);
 }
 
 }  // namespace zavel::app

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QUrl>
+#include <memory>
 
 #include "app/explorer/command_rules.h"
 #include "app/explorer/explorer_logic.h"
@@ -16,11 +17,15 @@
 #include "app/ui/qt_transfer_ui.h"
 
 class QPushButton;
+class QSplitter;
 class QSystemTrayIcon;
 class QToolButton;
 class QTreeView;
 
 namespace zavel::app {
+
+class Notifier;
+class SettingsStore;
 
 class MainFrame : public QMainWindow {
   Q_OBJECT
@@ -28,6 +33,7 @@ class MainFrame : public QMainWindow {
  public:
   MainFrame(Document& document, Prompter& prompter, const QString& deviceRoot,
             QWidget* parent = nullptr);
+  ~MainFrame() override;
 
   ExplorerLogic& explorer() { return logic_; }
   TransferManager& transfers() { return transfers_; }
@@ -47,6 +53,16 @@ class MainFrame : public QMainWindow {
   void closeWithoutAsking();
   // The updater has a new version: the notice, then the window closes.
   void updateAvailable();
+  // Brings back the window's size, place and split and the lists' columns from the settings
+  // (before the window shows), and keeps them there: the columns when they change, the rest
+  // when the window closes.
+  void remember(SettingsStore& settings);
+  // Where the notice of a batch that ends while the window is not in front goes; by default
+  // the desktop's, chosen when the first such batch ends.
+  void setNotifier(Notifier* notifier);
+  // The window is on show and has the keyboard, itself or through one of its own windows
+  // (the progress dialog, a question).
+  bool inFront() const;
 
  signals:
   // Rows dragged from the other list (or files from the desktop, by their URLs) were dropped
@@ -62,12 +78,21 @@ class MainFrame : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
   // The window stays while a batch runs: its sessions are in use.
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   bool dragEvent(ExplorerLogic::List target, QEvent* event);
 
  private:
-  QTreeView* makeList(const char* name, const QString& accessible, FileListModel* model);
+  QTreeView* makeList(ExplorerLogic::List list, const char* name, const QString& accessible,
+                      FileListModel* model);
+  // The header's pop-up: the optional columns, each to show or hide.
+  void makeColumnMenu(ExplorerLogic::List list, QTreeView* view);
+  void showColumn(ExplorerLogic::List list, int column, bool shown);
   QToolButton* makePathButton(const char* name, ExplorerLogic::List list);
   QToolButton* makeSortButton(const char* name, ExplorerLogic::List list);
+  // Sorts a list by a column, from its sort button or its header: both then show it.
+  void sortBy(ExplorerLogic::List list, int column);
+  void saveWindow();
+  void batchEnded(const BatchOutcome& outcome);
   QTreeView* listOf(ExplorerLogic::List list) const;
   void open(ExplorerLogic::List list, int row);
   void connectDisk();
@@ -102,6 +127,15 @@ class MainFrame : public QMainWindow {
   QTreeView* local_list_ = nullptr;
   QToolButton* remote_path_;
   QToolButton* local_path_;
+  QToolButton* remote_sort_ = nullptr;
+  QToolButton* local_sort_ = nullptr;
+  QSplitter* split_ = nullptr;
+  SettingsStore* settings_ = nullptr;
+  QList<int> pending_split_;  // remembered split heights, set once the window is laid out
+  bool shown_ = false;
+  std::unique_ptr<Notifier> desktop_notifier_;
+  Notifier* notifier_ = nullptr;
+  bool notifier_chosen_ = false;
   QPushButton* connect_;
   QPushButton* disconnect_;
   QPushButton* upload_;

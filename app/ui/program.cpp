@@ -89,6 +89,7 @@ void Program::showMainWindow() {
   frame_ = std::make_unique<MainFrame>(
       *document_, *prompter_,
       options_.deviceRoot.isEmpty() ? QDir::homePath() : options_.deviceRoot);
+  frame_->remember(*settings_);
   frame_->shell().setAutoSignIn(true);
   frame_->transfers().setDownloadFolder(
       SettingsLogic::storedDownloadFolder(*settings_, frame_->explorer().devicePaths()));

@@ -14,6 +14,7 @@
 
 #include "app/explorer/command_rules.h"
 #include "app/explorer/device_paths.h"
+#include "app/explorer/file_kinds.h"
 #include "app/explorer/folder_chooser_logic.h"
 #include "app/explorer/list_rows.h"
 #include "app/explorer/mail_logic.h"
@@ -84,6 +85,33 @@ TEST(ListRows, SortKeepsFoldersFirstAndSizesNumeric) {
     sortRows(sorted, column);
     EXPECT_EQ(names(sorted), order);
   }
+}
+
+// Counts what the lists ask the desktop for.
+class CountingIcons : public QAbstractFileIconProvider {
+ public:
+  QIcon icon(const QFileInfo& info) const override {
+    ++asked;
+    return QAbstractFileIconProvider::icon(info);
+  }
+  using QAbstractFileIconProvider::icon;
+  mutable int asked = 0;
+};
+
+TEST(FileKinds, IconsAndTypeNamesAreLookedUpOncePerKind) {
+  CountingIcons icons;
+  FileKinds kinds(&icons);
+  std::vector<ListRow> rows;
+  for (int i = 0; i < 300; ++i)
+    rows.push_back(file(QStringLiteral("/d/photo %1.%2").arg(i).arg(i % 3 ? "jpg" : "JPG"), "1"));
+  rows.push_back(file("/d/notes.txt", "1"));
+  rows.push_back(file("/d/README", "1"));
+  rows.push_back(file("/d.x/README", "1"));  // a dot in a folder's name is no extension
+  showKinds(rows, kinds);
+  EXPECT_EQ(icons.asked, 3);  // jpg (either case), txt, none
+  EXPECT_EQ(rows[0].cells[kColType], rows[1].cells[kColType]);
+  EXPECT_EQ(rows[300].cells[kColType], fileTypeText("notes.txt", kinds.file("a.txt").typeName));
+  EXPECT_EQ(rows[302].cells[kColType], rows[301].cells[kColType]);
 }
 
 TEST(PathLevels, ItemsCaptionsAndPaths) {
