@@ -62,3 +62,41 @@ if(NOT SANITIZE)
     endif()
   endforeach()
 endif()
+
+# The Debian packages: made from this tree, unpacked into a scratch root, each holding its
+# part, and the example built against the development package alone (with the library's
+# package it depends on).
+run(COMMAND cpack --config ${BUILD_DIR}/CPackConfig.cmake -B ${WORK_DIR}/debs)
+set(root ${WORK_DIR}/root)
+set(expected
+  "libzavelsdk0,usr/${LIBDIR}/libzavelsdk.so.0"
+  "libzavelsdk-dev,usr/include/zavelsdk.h,usr/${LIBDIR}/libzavelsdk.so,usr/${LIBDIR}/pkgconfig/zavelsdk.pc"
+  "zavel,usr/bin/zavel,usr/share/applications/zavel.desktop"
+  "zavel-tools,usr/bin/zavel-cli,usr/bin/zavel-mount,usr/bin/zavel-devserver")
+foreach(entry ${expected})
+  string(REPLACE "," ";" entry "${entry}")
+  list(POP_FRONT entry package)
+  file(GLOB deb ${WORK_DIR}/debs/${package}_*.deb)
+  if(NOT deb)
+    message(FATAL_ERROR "no package ${package}")
+  endif()
+  run(COMMAND dpkg-deb -c ${deb})
+  foreach(file ${entry} usr/share/doc/${package}/copyright)
+    if(NOT output MATCHES "\\./${file}( |\n)")
+      message(FATAL_ERROR "${package} lacks ${file}:\n${output}")
+    endif()
+  endforeach()
+  if(package MATCHES "^libzavelsdk")
+    run(COMMAND dpkg-deb -x ${deb} ${root})
+  endif()
+endforeach()
+set(ENV{PKG_CONFIG_SYSROOT_DIR} ${root})
+set(ENV{PKG_CONFIG_PATH} ${root}/usr/${LIBDIR}/pkgconfig)
+set(ENV{PKG_CONFIG_LIBDIR} ${root}/usr/${LIBDIR}/pkgconfig)
+run(COMMAND pkg-config --cflags --libs zavelsdk)
+separate_arguments(flags UNIX_COMMAND "${output}")
+run(COMMAND ${C_COMPILER} ${EXAMPLE} -o ${WORK_DIR}/list_folder_deb ${flags})
+if(NOT SANITIZE)
+  set(ENV{LD_LIBRARY_PATH} ${root}/usr/${LIBDIR})
+  run(EXIT 2 COMMAND ${WORK_DIR}/list_folder_deb)
+endif()
