@@ -35,6 +35,7 @@
 #include "tests/support/demo_server.h"
 #include "tests/support/devserver_fixture.h"
 #include "tests/support/fake_server.h"
+#include "tests/support/local_files.h"
 #include "tests/support/tcp_relay.h"
 
 extern char** environ;
@@ -46,20 +47,8 @@ namespace fs = std::filesystem;
 using testing::DevServerFixture;
 using Clock = std::chrono::steady_clock;
 using Env = std::map<std::string, std::string>;
-
-std::string readAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Polls every 10 ms until done() holds or the time is up; whether it held.
-bool until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  for (const auto deadline = Clock::now() + limit; !done();) {
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
+using testing::readFile;
+using testing::until;
 
 // The program as a child process with input from /dev/null (so it is not on a terminal),
 // output into memory files and every wait bounded. Its environment is this process's
@@ -110,8 +99,8 @@ class CliProcess {
   void signal(int number) const { ::kill(pid_, number); }
 
   // All the program wrote so far, read through a file description of its own.
-  std::string out() const { return readAll("/proc/self/fd/" + std::to_string(out_)); }
-  std::string err() const { return readAll("/proc/self/fd/" + std::to_string(err_)); }
+  std::string out() const { return readFile("/proc/self/fd/" + std::to_string(out_)); }
+  std::string err() const { return readFile("/proc/self/fd/" + std::to_string(err_)); }
 
  private:
   const int out_ = ::memfd_create("zavel-cli-out", MFD_CLOEXEC);
@@ -132,10 +121,7 @@ CliResult runCli(const std::vector<std::string>& args, const Env& env = {}) {
 }
 
 void writeRandom(const fs::path& path, size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  std::string bytes(size, '\0');
-  for (char& b : bytes) b = static_cast<char>(random());
-  std::ofstream(path, std::ios::binary) << bytes;
+  testing::writeFile(path, testing::randomBytes(size, seed));
 }
 
 // Every item below root by relative name: a digest of a file's bytes, "/" for a folder.
@@ -143,7 +129,7 @@ std::map<std::string, std::string> digests(const fs::path& root) {
   std::map<std::string, std::string> out;
   for (const auto& e : fs::recursive_directory_iterator(root))
     out[fs::relative(e.path(), root).string()] =
-        e.is_directory() ? "/" : std::to_string(std::hash<std::string>{}(readAll(e.path())));
+        e.is_directory() ? "/" : std::to_string(std::hash<std::string>{}(readFile(e.path())));
   return out;
 }
 
@@ -225,10 +211,10 @@ TEST_F(Cli, AGetStoppedByCtrlCLeavesAPartialFileThatResumeCompletes) {
   const uint64_t partial = fs::file_size(target);
   EXPECT_GT(partial, 0u);
   EXPECT_LT(partial, kSize);
-  EXPECT_EQ(readAll(target), readAll(disk("movie.bin")).substr(0, partial));
+  EXPECT_EQ(readFile(target), readFile(disk("movie.bin")).substr(0, partial));
 
   ok(cli({"get", "--resume", "movie.bin", target.string()}));
-  EXPECT_TRUE(readAll(target) == readAll(disk("movie.bin")));
+  EXPECT_TRUE(readFile(target) == readFile(disk("movie.bin")));
 }
 
 // Many small files, a few larger ones, at the step boundaries and in nested folders.
@@ -332,8 +318,8 @@ TEST_F(Cli, AParallelGetAsksAboutEachExistingTargetOnceAndOneAtATime) {
     for (int i = 0; i < kFiles; ++i) {
       const std::string name = "f" + std::to_string(i);
       const bool kept = i < kExisting && c.questions > 1 && !overwritten(name);
-      const std::string expected = kept ? "old" : readAll(disk("batch/" + name));
-      EXPECT_TRUE(readAll(local_ / "batch" / name) == expected) << name;
+      const std::string expected = kept ? "old" : readFile(disk("batch/" + name));
+      EXPECT_TRUE(readFile(local_ / "batch" / name) == expected) << name;
     }
   }
 }
@@ -375,8 +361,8 @@ TEST_F(Cli, CtrlCStopsEveryJobOfAParallelGetAndKeepsTheirPartialFiles) {
   // Every file there is the start of its source, and one at least stopped short of it.
   int short_ones = 0;
   for (const auto& e : fs::directory_iterator(got)) {
-    const std::string here = readAll(e.path()),
-                      source = readAll(disk("batch") / e.path().filename());
+    const std::string here = readFile(e.path()),
+                      source = readFile(disk("batch") / e.path().filename());
     EXPECT_TRUE(source.compare(0, here.size(), here) == 0 && here.size() <= source.size())
         << e.path();
     short_ones += here.size() < source.size() ? 1 : 0;
@@ -445,7 +431,7 @@ TEST_F(Cli, GetAndPutGoOnAfterLostConnectionsUnlessRetriesAreOff) {
     for (size_t at = 0; (at = r.err.find("retrying", at)) != std::string::npos; ++at) ++lines;
     EXPECT_EQ(lines, c.retries) << r.err;
     if (c.status != 0) continue;
-    EXPECT_TRUE(readAll(to) == readAll(from));
+    EXPECT_TRUE(readFile(to) == readFile(from));
     // The first wait as given, doubled before each further retry.
     expectHas(r.err,
               {from.filename().string() + ": connection lost at ",
@@ -456,7 +442,7 @@ TEST_F(Cli, GetAndPutGoOnAfterLostConnectionsUnlessRetriesAreOff) {
 
 TEST_F(Cli, EachConflictOptionDoesWhatItSaysOnGetAndPut) {
   writeRandom(local_ / "source", 200000, 5);
-  const std::string source = readAll(local_ / "source"), part = source.substr(0, 1000);
+  const std::string source = readFile(local_ / "source"), part = source.substr(0, 1000);
   const std::string other(1000, 'x');
   // The option, the target before and after, and what the error output holds ("" for none).
   struct Case {
@@ -495,7 +481,7 @@ TEST_F(Cli, EachConflictOptionDoesWhatItSaysOnGetAndPut) {
     if (*c.option != '\0') args.insert(args.begin() + 1, c.option);
     const CliResult r = cli(args);
     EXPECT_EQ(r.status, c.status) << r.err;
-    EXPECT_TRUE(readAll(to) == c.after);
+    EXPECT_TRUE(readFile(to) == c.after);
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
   }
 }
@@ -556,8 +542,8 @@ TEST_F(Cli, FileCommandsWorkOnTheDiskAndListingsShowIt) {
   EXPECT_EQ(cli({"cp", "a.txt", "docs"}).status, 0);
   EXPECT_EQ(cli({"mv", "a.txt", "more/b.txt"}).status, 0);       // another folder, another name
   EXPECT_EQ(cli({"mv", "docs/a.txt", "docs/c.txt"}).status, 0);  // a rename in place
-  EXPECT_EQ(readAll(disk("docs/c.txt")), "hello");
-  EXPECT_EQ(readAll(disk("more/b.txt")), "hello");
+  EXPECT_EQ(readFile(disk("docs/c.txt")), "hello");
+  EXPECT_EQ(readFile(disk("more/b.txt")), "hello");
   EXPECT_FALSE(fs::exists(disk("a.txt")));
 
   expectHas(ok(cli({"ls", "-R"})),
@@ -565,7 +551,7 @@ TEST_F(Cli, FileCommandsWorkOnTheDiskAndListingsShowIt) {
   expectHas(ok(cli({"stat", "more/b.txt"})), {"type         file\nsize         5 bytes"});
 
   writeRandom(disk("docs/bytes.bin"), 100000, 6);
-  EXPECT_TRUE(ok(cli({"cat", "docs/bytes.bin"})) == readAll(disk("docs/bytes.bin")));
+  EXPECT_TRUE(ok(cli({"cat", "docs/bytes.bin"})) == readFile(disk("docs/bytes.bin")));
   expectHas(ok(cli({"df"})), {"size  1.0 GiB  (1073741824 bytes)"});
 
   const CliResult folder = cli({"rm", "docs"});
@@ -665,7 +651,7 @@ TEST_F(Cli, CommandsDoAllOrNothingAndNameWhatIsWrong) {
     for (const std::string& p : c.dated) EXPECT_EQ(time_of(p), remote_time) << p;
     for (const std::string& p : c.undated) EXPECT_GT(time_of(p), remote_time) << p;
   }
-  EXPECT_EQ(readAll(disk("읽어 주세요.txt")), "top");
+  EXPECT_EQ(readFile(disk("읽어 주세요.txt")), "top");
 }
 
 // The club disk: its file server has to be on port 9553, on a loopback address of its own.

@@ -107,17 +107,6 @@ TempDir::TempDir() {
   path = pattern;
 }
 
-std::string readFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void writeFile(const std::filesystem::path& file, const std::string& bytes) {
-  std::filesystem::create_directories(file.parent_path());
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 std::string patternBytes(size_t size, uint32_t seed) {
   std::string bytes(size, '\0');
   std::minstd_rand random(seed);

@@ -14,6 +14,7 @@
 #include "protocol/connection.h"
 #include "protocol/param_record.h"
 #include "tests/support/devserver_fixture.h"
+#include "tests/support/local_files.h"
 
 namespace zavel::testing {
 
@@ -124,9 +125,7 @@ std::unique_ptr<devserver::DevServer> startServer(
     const std::filesystem::path& data,
     const std::function<void(devserver::DevServerOptions&)>& adjust = {});
 
-// Host file helpers, and reproducible bytes of a given length.
-std::string readFile(const std::filesystem::path& file);
-void writeFile(const std::filesystem::path& file, const std::string& bytes);
+// Reproducible bytes of a given length (files are read and written by local_files.h).
 std::string patternBytes(size_t size, uint32_t seed = 1);
 // What a disk's folder holds, walked afresh: the size of every regular file, each file once
 // however many names it has. And the used space the file server reports for the disk c is

@@ -21,6 +21,7 @@
 
 #include "tests/support/demo_server.h"
 #include "tests/support/devserver_fixture.h"
+#include "tests/support/local_files.h"
 #include "tests/support/tcp_relay.h"
 
 extern char** environ;
@@ -31,30 +32,10 @@ namespace {
 namespace fs = std::filesystem;
 using testing::DevServerFixture;
 using Clock = std::chrono::steady_clock;
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string randomBytes(size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(size, '\0');
-  for (char& b : bytes) b = static_cast<char>(random());
-  return bytes;
-}
-
-bool until(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  for (const auto deadline = Clock::now() + limit; !done();) {
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
+using testing::randomBytes;
+using testing::readFile;
+using testing::until;
+using testing::writeFile;
 
 // Runs a program to its end; its exit status, or -1.
 int run(std::vector<std::string> args) {

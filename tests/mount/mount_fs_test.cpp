@@ -13,24 +13,15 @@
 
 #include "tests/support/devserver_fixture.h"
 #include "tests/support/fake_server.h"
+#include "tests/support/local_files.h"
 
 namespace zavel::mount {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::DevServerFixture;
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string randomBytes(size_t size) {
-  std::mt19937 random(42);
-  std::string bytes(size, '\0');
-  for (char& b : bytes) b = static_cast<char>(random());
-  return bytes;
-}
+using testing::randomBytes;
+using testing::readFile;
 
 class MountFsTest : public ::testing::Test {
  protected:
@@ -108,7 +99,7 @@ TEST_F(MountFsTest, EachRightsModeAllowsWhatItShould) {
 }
 
 TEST_F(MountFsTest, ReadsAtAnyOffsetGiveTheDisksBytes) {
-  const std::string bytes = randomBytes(3 * 1024 * 1024 + 17);
+  const std::string bytes = randomBytes(3 * 1024 * 1024 + 17, 42);
   std::ofstream(disk() / "big.bin", std::ios::binary) << bytes;
   std::unique_ptr<MountFs> m = mount();
   uint64_t h = 0;

@@ -15,6 +15,7 @@
 #include "platform/queued_window.h"
 #include "session/server_copy.h"
 #include "tests/session/wire_text.h"  // the fake server, the session and the standard headers
+#include "tests/support/local_files.h"
 
 namespace zavel {
 namespace {
@@ -24,7 +25,9 @@ using testing::expectThreadError;
 using testing::FakeServer;
 using testing::framedBytes;
 using testing::okReply;
+using testing::readFile;
 using testing::Scripted;
+using testing::writeFile;
 using Bytes = std::vector<uint8_t>;
 
 // Bytes whose value depends on their position, so a byte out of place shows.
@@ -46,15 +49,6 @@ Bytes position8(uint64_t position) {
   Bytes bytes(8);
   for (int i = 7; i >= 0; --i, position >>= 8) bytes[static_cast<size_t>(i)] = position & 0xFF;
   return bytes;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 std::string str(const Bytes& bytes) {
