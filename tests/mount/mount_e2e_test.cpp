@@ -57,37 +57,29 @@ class Mounted {
         dir_(base_ / "disk") {
     fs::create_directories(dir_);
     args.insert(args.begin(), ZAVEL_MOUNT_PATH);
-    for (const char* a : {"-f", "--cache"}) args.push_back(a);
-    args.push_back((base_ / "cache").string());
-    args.push_back(dir_.string());
-    std::vector<std::string> vars = {"ZAVEL_PASSWORD=" + password,
-                                     "XDG_CONFIG_HOME=" + (base_ / "config").string()};
-    for (char** e = environ; *e != nullptr; ++e)
-      if (std::string(*e).rfind("ZAVEL_", 0) != 0 && std::string(*e).rfind("XDG_CONFIG", 0) != 0)
-        vars.push_back(*e);
-    std::vector<char*> argv, envp;
+    for (const std::string& a :
+         {std::string("-f"), std::string("--cache"), cache_.string(), dir_.string()})
+      args.push_back(a);
+    std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
-    for (std::string& v : vars) envp.push_back(v.data());
     argv.push_back(nullptr);
-    envp.push_back(nullptr);
+    ::setenv("ZAVEL_PASSWORD", password.c_str(), 1);
+    for (const char* name : {"ZAVEL_ACCOUNT", "ZAVEL_SESSION_KEY"}) ::unsetenv(name);
     posix_spawn_file_actions_t io;
     ::posix_spawn_file_actions_init(&io);
     ::posix_spawn_file_actions_adddup2(&io, err_, 2);
-    const int failed = ::posix_spawn(&pid_, argv[0], &io, nullptr, argv.data(), envp.data());
+    if (::posix_spawn(&pid_, argv[0], &io, nullptr, argv.data(), environ) != 0) pid_ = -1;
     ::posix_spawn_file_actions_destroy(&io);
-    if (failed != 0) pid_ = -1;
+    // Mounted once the folder is on a device of its own; a program that ended never will be.
     struct stat parent {};
     ::stat(base_.c_str(), &parent);
-    mounted_ =
-        pid_ > 0 && until(
-                        [&] {
-                          struct stat st {};
-                          return ::waitpid(pid_, nullptr, WNOHANG) != 0 ||
-                                 (::stat(dir_.c_str(), &st) == 0 && st.st_dev != parent.st_dev);
-                        },
-                        std::chrono::seconds(20));
-    struct stat st {};
-    mounted_ = mounted_ && ::stat(dir_.c_str(), &st) == 0 && st.st_dev != parent.st_dev;
+    const auto onItsOwn = [&] {
+      struct stat st {};
+      return ::stat(dir_.c_str(), &st) == 0 && st.st_dev != parent.st_dev;
+    };
+    until([&] { return pid_ <= 0 || ::kill(pid_, 0) != 0 || onItsOwn(); },
+          std::chrono::seconds(20));
+    mounted_ = pid_ > 0 && onItsOwn();
   }
   ~Mounted() {
     unmount();
